@@ -1,0 +1,80 @@
+#include "driver/host.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "driver/run_error.h"
+
+namespace orvale {
+
+void Host::eval(const char* script)
+{
+    if (Tcl_Eval(interp_, script) != TCL_OK) throw TclFailure{};
+}
+
+void Host::eval(Tcl_Obj* keptScript)
+{
+    if (Tcl_EvalObjEx(interp_, keptScript, 0) != TCL_OK) throw TclFailure{};
+}
+
+std::string Host::resultString() const
+{
+    int length = 0;
+    const char* text = Tcl_GetStringFromObj(result(), &length);
+    return std::string(text, static_cast<std::size_t>(length));
+}
+
+double Host::resultDouble() const
+{
+    double value = 0;
+    if (Tcl_GetDoubleFromObj(interp_, result(), &value) != TCL_OK) throw TclFailure{};
+    return value;
+}
+
+int Host::resultInt() const
+{
+    int value = 0;
+    if (Tcl_GetIntFromObj(interp_, result(), &value) != TCL_OK) throw TclFailure{};
+    return value;
+}
+
+int Host::truncated(double value, const char* name) const
+{
+    // A cast of NaN, of an infinity or of anything past 2^31 is undefined: refuse it instead.
+    const double t = std::trunc(value);
+    if (!(t >= INT32_MIN && t <= INT32_MAX))
+        throw RunError(std::string(name) + ": value " + Tcl_GetString(result()) +
+                       " is out of range (it must fit a 32-bit integer)");
+    return static_cast<int>(t);  // truncates toward zero, as the host expects
+}
+
+int Host::evalTruncated(const std::string& script, const char* name)
+{
+    eval(script);
+    return truncated(resultDouble(), name);
+}
+
+void Host::resultElements(int& count, Tcl_Obj**& elements) const
+{
+    if (Tcl_ListObjGetElements(interp_, result(), &count, &elements) != TCL_OK) throw TclFailure{};
+}
+
+double Host::elementDouble(Tcl_Obj* element) const
+{
+    double value = 0;
+    if (Tcl_GetDoubleFromObj(interp_, element, &value) != TCL_OK) throw TclFailure{};
+    return value;
+}
+
+void Host::destroySound(const std::string& command)
+{
+    // The sound's own command, called directly: no script is built from its name.
+    Tcl_Obj* words[2] = {Tcl_NewStringObj(command.c_str(), static_cast<int>(command.size())),
+                         Tcl_NewStringObj("destroy", -1)};
+    for (Tcl_Obj* w : words) Tcl_IncrRefCount(w);
+    const int code = Tcl_EvalObjv(interp_, 2, words, 0);
+    for (Tcl_Obj* w : words) Tcl_DecrRefCount(w);
+    if (code != TCL_OK) throw TclFailure{};
+}
+
+}  // namespace orvale

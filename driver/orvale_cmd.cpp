@@ -1,0 +1,155 @@
+#include "driver/orvale_cmd.h"
+
+#include <cmath>
+#include <new>
+#include <string>
+
+#include "driver/analysis_params.h"
+#include "driver/host.h"
+#include "driver/pipeline.h"
+#include "driver/run_error.h"
+#include "driver/text_file.h"
+#include "driver/totals.h"
+
+namespace orvale {
+
+namespace {
+
+const char* const kCrossFileTables[] = {
+    "results/shannonAll.txt",  "results/levAll.txt",         "results/AciTotAll.txt",
+    "results/AciIfTotAll.txt", "results/EvennessAll.txt",    "results/powTotAll.txt",
+    "results/TotFreqAll.txt",  "results/levDiffAll.txt",     "results/levRappAll.txt",
+};
+
+const char* const kEmptiedPerFile[] = {
+    "_spect.txt", "_aci.txt",    "_surf.txt",    "_shannon.txt",  "_pow.txt",
+    "_freq.txt",  "_levDiff.txt", "_aciIf.txt",  "_surfIf.txt",   "_AciIfTot.txt",
+};
+
+// Reads the sound's settings, tracing each one as it is kept. Whatever fails leaves the lines
+// written so far; the file closes on the way out.
+void readParams(Host& host, TextFile& trace, FileRun& run)
+{
+    AnalysisParams& p = run.p;
+    p.sndLen = host.evalTruncated("set sndLen [$snd length]", "sndLen");
+    trace.printf("sndlen %i\n", p.sndLen);
+    p.frStart = host.evalTruncated(
+        "set frStart [[namespace current]::freqToClass $a(frStart) $snd $v(fftlen)]", "frStart");
+    trace.printf("frStart %i\n", p.frStart);
+    p.frEnd = host.evalTruncated(
+        " if {$a(frEnd) != -1} { set frEnd [[namespace current]::freqToClass $a(frEnd) $snd "
+        "$v(fftlen)] } else { set frEnd [expr $v(fftlen) / 2 ] }",
+        "frEnd");
+    trace.printf("frEnd %i\n", p.frEnd);
+    p.tStart = host.evalTruncated(
+        "set tStart [[namespace current]::timeBins [[namespace current]::strTimeToMs $a(tStart)] "
+        "$snd $v(fftlen)]",
+        "tStart");
+    trace.printf("tStart %i\n", p.tStart);
+    p.tEnd = host.evalTruncated(
+        "if {$a(tEnd) != -1 } { set tEnd [[namespace current]::timeBins "
+        "[[namespace current]::strTimeToMs $a(tEnd)] $snd $v(fftlen)] } else { set tEnd [expr "
+        "$sndLen / $v(fftlen) ] }",
+        "tEnd");
+    trace.printf("tEnd %i\n", p.tEnd);
+    p.tInt = host.evalTruncated(
+        "set tInt [[namespace current]::timeBins [expr $a(tInt) ] $snd $v(fftlen)]", "tInt");
+    trace.printf("tInt %i\n", p.tInt);
+
+    host.eval("set distInt [[namespace current]::timeBins [expr $a(distInt) ] $snd $v(fftlen)]");
+    const double distInt = host.resultDouble();
+    // Only the kept value is raised; the Tcl variable keeps the host's.
+    p.distInt = distInt < static_cast<double>(p.tInt) ? p.tInt : host.truncated(distInt, "distInt");
+    trace.printf("distInt %i\n", p.distInt);
+
+    p.filtro = host.evalTruncated("set aaa $a(filtro)", "filtro");
+    trace.printf("fitro %i\n", p.filtro);
+    p.random = host.evalTruncated("set aaa $a(random)", "random");
+    trace.printf("random %i\n", p.random);
+    p.nRand = host.evalTruncated("set aaa $a(nRand)", "nRand");
+    trace.printf("nRand %i\n", p.nRand);
+    p.fftlen = host.evalTruncated("set aaa $v(fftlen)", "v(fftlen)");
+    trace.printf("$v(fftlen) %i\n", p.fftlen);
+    p.classiLev = host.evalTruncated("set aaa $a(classiLev)", "classiLev");
+    trace.printf("$a(classiLev) %i\n", p.classiLev);
+
+    if (p.fftlen <= 0)
+        throw RunError("v(fftlen) is " + std::to_string(p.fftlen) + ": the FFT length must be positive");
+    run.nFrames = p.sndLen / p.fftlen;
+    trace.printf("n intervalli fft \t %d \n\n", run.nFrames);
+}
+
+void processFile(Host& host, int index, bool multiFile, RunTotals& totals)
+{
+    host.eval("set snd [snack::sound -file [lindex $listaFile " + std::to_string(index) + "]]");
+    const std::string sound = host.resultString();
+    host.eval("set sndName [$snd cget -file]");
+
+    FileRun run;
+    run.multiFile = multiFile;
+    run.sndName = host.resultString();
+    run.sndBase = baseName(run.sndName);
+    {
+        TextFile trace("parametri.txt", "a");
+        if (!trace.error().empty()) throw RunError(trace.error());
+        trace.printf("sndName %s\n", run.sndBase.c_str());
+        readParams(host, trace, run);
+        makeDir("results/" + run.sndBase);
+        closeOrThrow(trace);
+    }
+    // Settings are refused before anything is written for the sound.
+    checkSettings(host, run);
+
+    for (const char* suffix : kEmptiedPerFile) emptyFile(resultPath(run.sndBase, suffix));
+    analyseFile(host, run, totals);
+
+    host.eval("unset snd");
+    // A batch of thousands of sounds must not keep every sound object alive.
+    host.destroySound(sound);
+    Tcl_ResetResult(host.interp());
+}
+
+int runBatch(Tcl_Interp* interp)
+{
+    Host host(interp);
+    host.eval("llength $listaFile");
+    const int nFiles = host.resultInt();
+
+    makeDir("results");
+    const bool multiFile = nFiles > 1;
+    if (multiFile) {
+        for (const char* table : kCrossFileTables) emptyFile(table);
+        TextFile summary("results/Summary.txt", "w");
+        summary.put("PowTotAll\tFreqTotAll\tAciTotAll\tShannonAll\tAciIfTotAll\tLevAll\tLevDiffAll\t"
+                    "LevRappAll\tEvennessAll\n");
+        closeOrThrow(summary);
+    }
+
+    RunTotals totals;
+    for (int i = 0; i < nFiles; ++i) processFile(host, i, multiFile, totals);
+    if (multiFile) writeProfile(totals);
+    return TCL_OK;
+}
+
+}  // namespace
+
+int OrvaleCmd(ClientData, Tcl_Interp* interp, int, const char**)
+{
+    // Nothing unwinds into Tcl: every failure becomes TCL_ERROR here.
+    try {
+        return runBatch(interp);
+    } catch (const TclFailure&) {
+        return TCL_ERROR;
+    } catch (const RunError& e) {
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(e.what(), -1));
+        return TCL_ERROR;
+    } catch (const std::bad_alloc&) {
+        Tcl_SetObjResult(interp, Tcl_NewStringObj("Orvale: not enough memory", -1));
+        return TCL_ERROR;
+    } catch (const std::exception& e) {
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(e.what(), -1));
+        return TCL_ERROR;
+    }
+}
+
+}  // namespace orvale

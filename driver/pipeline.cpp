@@ -1,0 +1,164 @@
+#include "driver/pipeline.h"
+
+#include <cmath>
+#include <ctime>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "driver/run_error.h"
+#include "driver/selection.h"
+#include "driver/text_file.h"
+#include "driver/totals.h"
+#include "indices/evenness.h"
+#include "indices/index_tables.h"
+#include "indices/lev.h"
+#include "spectrogram/spect_aci.h"
+
+namespace orvale {
+
+namespace {
+
+// Persists between draws and files; reseeded at every random-mode sound.
+thread_local Lcg generator;
+
+std::string str(int v) { return std::to_string(v); }
+
+void logAllocation(const std::string& message) { appendText("DEBUG_C.txt", message); }
+
+// Capacity for `slots` rows in both tables; a failure is logged and ends the command.
+void reserveTables(FileAccumulators& acc, std::int64_t slots)
+{
+    if (slots < 0) slots = 0;
+    bool rowsFailed = false, ifRowsFailed = false;
+    try {
+        acc.aciRows.reserve(static_cast<std::size_t>(slots) * static_cast<std::size_t>(acc.nBins));
+    } catch (const std::bad_alloc&) {
+        rowsFailed = true;
+    } catch (const std::length_error&) {
+        rowsFailed = true;
+    }
+    try {
+        acc.aciIfRows.reserve(static_cast<std::size_t>(slots) * static_cast<std::size_t>(acc.nIfBins));
+    } catch (const std::bad_alloc&) {
+        ifRowsFailed = true;
+    } catch (const std::length_error&) {
+        ifRowsFailed = true;
+    }
+    if (rowsFailed) logAllocation("\nERRORE ALLOCAZIONE MEMORIA 1\n ");
+    if (ifRowsFailed) logAllocation("\nERRORE ALLOCAZIONE MEMORIA 1 If\n ");
+    if (rowsFailed || ifRowsFailed)
+        throw RunError("not enough memory for " + std::to_string(slots) + " intervals of " +
+                       str(acc.nBins) + " bins");
+}
+
+// Row k of both tables, all zero, before the interval is analysed.
+void addRows(FileAccumulators& acc)
+{
+    const int k = acc.nIntervals;
+    bool rowFailed = false, ifRowFailed = false;
+    try {
+        acc.aciRows.resize(acc.aciRows.size() + static_cast<std::size_t>(acc.nBins), 0.0);
+    } catch (const std::bad_alloc&) {
+        rowFailed = true;
+    }
+    try {
+        acc.aciIfRows.resize(acc.aciIfRows.size() + static_cast<std::size_t>(acc.nIfBins), 0.0);
+    } catch (const std::bad_alloc&) {
+        ifRowFailed = true;
+    }
+    const std::string message = "\nERRORE ALLOCAZIONE MEMORIA 2 " + str(k) + "\n ";
+    if (rowFailed) logAllocation(message);
+    if (ifRowFailed) logAllocation(message);
+    if (rowFailed || ifRowFailed) throw RunError("not enough memory for interval " + str(k));
+}
+
+void analyseInterval(Host& host, const FileRun& run, FileAccumulators& acc, int s)
+{
+    addRows(acc);
+    spectAci(host, run, s, s + run.p.tInt, acc.nIntervals, acc);
+    ++acc.nIntervals;
+}
+
+SoundFrames framesOf(const FileRun& run) { return {run.p.sndLen, run.p.fftlen, run.nFrames}; }
+
+}  // namespace
+
+const char FileAccumulators::kFrameScript[] =
+    "if { $i < [expr $sndLen - $v(fftlen)] }  {set lista [$snd powerSpectrum -start $i -end [expr "
+    "$i + $v(fftlen) - 1] \t\t\t\t\t\t\t\t\t-fftlen $v(fftlen) -winlen $v(fftlen) -windowtype "
+    "$v(wintype) \t\t\t\t\t\t\t\t\t-preemph $v(preemph) \t\t\t\t\t\t\t\t\t-channel $v(channel)]}";
+
+FileAccumulators::FileAccumulators(int bins)
+    : nBins(bins > 0 ? bins : 0),
+      nIfBins(bins > 1 ? bins - 1 : 0),
+      totPow(static_cast<std::size_t>(nBins), 0),
+      totFreq(static_cast<std::size_t>(nBins), 0)
+{
+}
+
+void checkSettings(Host& host, FileRun& run)
+{
+    const AnalysisParams& p = run.p;
+    if (p.tInt < 1)
+        throw RunError("tInt is " + str(p.tInt) + " frames for " + run.sndName +
+                       ": an analysis interval must hold at least one frame (a(tInt) too short?)");
+    const int spectrumLength = p.fftlen / 2;
+    if (p.frStart < 0 || p.frEnd < p.frStart || p.frEnd > spectrumLength)
+        throw RunError("band frStart " + str(p.frStart) + " to frEnd " + str(p.frEnd) +
+                       " does not fit the spectrum of " + str(spectrumLength) + " values (v(fftlen) " +
+                       str(p.fftlen) + ")");
+    if (p.random == 0) {
+        if (p.tStart < 0)
+            throw RunError("tStart is " + str(p.tStart) + ": the analysed stretch starts before the sound");
+        return;
+    }
+
+    host.eval("set aaa [$snd length -unit SECONDS]");
+    run.lenSec = host.truncated(host.resultDouble(), "length in seconds");
+    host.eval("set aaa [$snd cget -rate]");
+    run.sampleRate = host.resultDouble();
+    if (p.nRand <= 0) return;
+
+    const std::string what = run.sndName + " (" + str(run.lenSec) + " s, " + str(run.nFrames) +
+                             " frames) with tInt " + str(p.tInt) + " frames";
+    if (run.lenSec < 1) throw RunError("random intervals cannot be drawn from " + what + ": it is shorter than one second");
+    if (!(run.sampleRate > 0.0) || !std::isfinite(run.sampleRate))
+        throw RunError("random intervals cannot be drawn from " + run.sndName + ": sample rate " +
+                       host.resultString() + " Hz");
+    // Starts grow with the drawn second: when second 1 gives no interval, no second does.
+    const auto first = randomStart(0, run.lenSec, run.sampleRate, p.fftlen);
+    if (!first || !randomFits(*first, p.tInt, framesOf(run)))
+        throw RunError("random intervals cannot be drawn from " + what +
+                       ": no drawable second leaves room for a whole interval");
+}
+
+void analyseFile(Host& host, const FileRun& run, RunTotals& totals)
+{
+    const AnalysisParams& p = run.p;
+    FileAccumulators acc(p.frEnd - p.frStart);
+    const SoundFrames frames = framesOf(run);
+
+    if (p.random == 0) {
+        const std::vector<int> starts = gridStarts(p.tStart, p.tEnd, p.tInt, p.distInt, frames);
+        reserveTables(acc, static_cast<std::int64_t>(starts.size()));
+        for (int s : starts) analyseInterval(host, run, acc, s);
+    } else {
+        generator.seed(static_cast<std::uint32_t>(std::time(nullptr)));
+        reserveTables(acc, p.nRand);
+        while (acc.nIntervals < p.nRand) {
+            const auto s = randomStart(generator.next(), run.lenSec, run.sampleRate, p.fftlen);
+            if (!s || !randomFits(*s, p.tInt, frames)) continue;
+            appendText("rand.txt", std::to_string(*s) + "\n");
+            analyseInterval(host, run, acc, *s);
+        }
+    }
+
+    writeTotals(run, acc, totals);
+    writeLevTables(run.sndBase, levIndices(acc.aciRows, acc.nIntervals, acc.nBins, p.classiLev), run.multiFile);
+    writeEvennessTables(run.sndBase, evennessIndex(acc.aciRows, acc.nIntervals, acc.nBins), acc.nBins,
+                        run.multiFile);
+    if (run.multiFile) writeTerminators();
+}
+
+}  // namespace orvale

@@ -1,0 +1,40 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "driver/analysis_params.h"
+#include "driver/host.h"
+
+namespace orvale {
+
+struct RunTotals;
+
+// One sound's running results, released when the sound is done.
+struct FileAccumulators {
+    explicit FileAccumulators(int nBins);
+
+    int nBins;
+    int nIfBins;                       // adjacent pairs: nBins - 1, none for fewer than two bins
+    std::vector<std::int64_t> totPow;  // per bin, over all intervals
+    std::vector<std::int64_t> totFreq;
+    std::vector<double> aciRows;       // nIntervals rows of nBins
+    std::vector<double> aciIfRows;     // nIntervals rows of nIfBins
+    int nIntervals = 0;
+    double shannonSum = 0.0;
+    std::vector<std::int32_t> spectrogram;  // working rows of the current interval, reused
+
+    // The same text for every frame: kept as objects, Tcl compiles them once per sound.
+    KeptScript frameScript{kFrameScript};
+    KeptScript unsetLista{"unset lista"};
+
+    static const char kFrameScript[];
+};
+
+// Refuses settings that cannot give a sound analysis, with the setting and its value, before
+// anything is written for the sound. In random mode it also reads the length and rate.
+void checkSettings(Host& host, FileRun& run);
+
+// Chooses and analyses the intervals, then writes the sound's totals and indices.
+void analyseFile(Host& host, const FileRun& run, RunTotals& totals);
+
+}  // namespace orvale

@@ -1,0 +1,111 @@
+#include "spectrogram/spect_aci.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "driver/pipeline.h"
+#include "driver/run_error.h"
+#include "driver/text_file.h"
+#include "indices/aci.h"
+#include "indices/index_tables.h"
+#include "indices/shannon.h"
+
+namespace orvale {
+
+namespace {
+
+// Spectrum values are stored as 32-bit integers; anything beyond saturates.
+std::int32_t toStored(double value)
+{
+    const double t = std::trunc(value);
+    if (t >= static_cast<double>(INT32_MAX)) return INT32_MAX;
+    if (t <= static_cast<double>(INT32_MIN)) return INT32_MIN;
+    if (std::isnan(t)) return 0;
+    return static_cast<std::int32_t>(t);
+}
+
+}  // namespace
+
+void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumulators& acc)
+{
+    TextFile spect(resultPath(run.sndBase, "_spect.txt"), "a");
+    if (!spect.error().empty()) throw RunError(spect.error());
+
+    host.eval("set aaa $v(fftlen)");
+    const int fftlen = host.resultInt();
+    if (fftlen <= 0) throw RunError("v(fftlen) is " + std::to_string(fftlen) + ": the FFT length must be positive");
+
+    const int n = t1 - t0;
+    const std::int64_t last = static_cast<std::int64_t>(t1) * fftlen;
+    int width = -1;
+    int row = 0;
+    std::string line;
+    for (std::int64_t i = static_cast<std::int64_t>(t0) * fftlen; i <= last; i += fftlen, ++row) {
+        host.eval(("set i " + std::to_string(i)).c_str());
+        host.eval(acc.frameScript.get());
+        int count = 0;
+        Tcl_Obj** elements = nullptr;
+        host.resultElements(count, elements);
+        // An empty list is a frame the guard refused: "unset lista" below fails on it.
+        if (width < 0 && count > 0) {
+            // The band must lie inside the spectrum before any value of it is read.
+            if (run.p.frEnd > count)
+                throw RunError("band frStart " + std::to_string(run.p.frStart) + " to frEnd " +
+                               std::to_string(run.p.frEnd) + " does not fit the spectrum of " +
+                               std::to_string(count) + " values");
+            width = count;
+            acc.spectrogram.assign(static_cast<std::size_t>(n + 1) * static_cast<std::size_t>(width), 0);
+        }
+        const bool endFrame = i == last;
+        std::int32_t* stored =
+            count == width && width > 0 ? acc.spectrogram.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(width)
+                           : nullptr;
+        line.clear();
+        for (int e = 0; e < count; ++e) {
+            const std::int32_t v = toStored(host.elementDouble(elements[e]));
+            if (stored) stored[e] = v;
+            if (!endFrame) {
+                char cell[16];
+                auto [end, ec] = std::to_chars(cell, cell + sizeof cell, v);
+                (void)ec;
+                line.append(cell, end);
+                line += '\t';
+            }
+        }
+        if (!endFrame) {
+            line += '\n';
+            spect.put(line);
+        }
+        host.eval(acc.unsetLista.get());
+        if (!stored)
+            throw RunError("powerSpectrum gave " + std::to_string(count) + " values for the frame at sample " +
+                           std::to_string(i) + " and " + std::to_string(width) + " for the first frame");
+    }
+    closeOrThrow(spect);
+
+    const SpectrogramView view{acc.spectrogram, n, width};
+    const double shannon = shannonIndex(view, run.p.frStart, run.p.frEnd, run.p.filtro);
+    writeShannon(run.sndBase, shannon, run.multiFile);
+    acc.shannonSum += shannon;
+
+    const IntervalAci result =
+        intervalAci(view, run.p.frStart, run.p.frEnd, run.p.filtro, {t0, t1, run.nFrames, fftlen});
+    writeBandStats(run.sndBase, result);
+    for (int b = 0; b < acc.nBins; ++b) {
+        acc.totPow[static_cast<std::size_t>(b)] += result.powSum[static_cast<std::size_t>(b)];
+        acc.totFreq[static_cast<std::size_t>(b)] += result.freqCount[static_cast<std::size_t>(b)];
+    }
+    writeAciTables(run.sndBase, k, result);
+
+    double* aciRow = acc.aciRows.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(acc.nBins);
+    for (int b = 0; b < acc.nBins; ++b)
+        if (result.aci[static_cast<std::size_t>(b)]) aciRow[b] = *result.aci[static_cast<std::size_t>(b)];
+    double* ifRow = acc.aciIfRows.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(acc.nIfBins);
+    for (int b = 0; b < acc.nIfBins; ++b)
+        if (result.aciIf[static_cast<std::size_t>(b)]) ifRow[b] = *result.aciIf[static_cast<std::size_t>(b)];
+}
+
+}  // namespace orvale
