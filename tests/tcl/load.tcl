@@ -32,3 +32,29 @@ proc slurp {path} {
     set f [open $path rb]
     try { return [read $f] } finally { close $f }
 }
+
+# A host that checks nothing, so that the command's own checks are what a test meets:
+# ::bare holds the same settings as ::host and plain arithmetic procedures.
+proc bareHost {files settings} {
+    namespace delete ::bare
+    namespace eval ::bare {
+        variable listaFile {}
+        variable a
+        variable v
+        foreach name {snd sndName sndLen frStart frEnd tStart tEnd tInt distInt aaa i lista} {
+            variable $name
+        }
+        unset name
+        proc timeBins {ms snd fftlen} {
+            expr {$fftlen == 0 ? 0 : $ms * [$snd cget -rate] / 1000.0 / $fftlen}
+        }
+        proc strTimeToMs {t} { expr {$t * 1000.0} }
+        proc freqToClass {hz snd fftlen} { expr {$hz * $fftlen / double([$snd cget -rate])} }
+    }
+    host::configure
+    array set ::bare::a [array get ::host::a]
+    array set ::bare::v [array get ::host::v]
+    set ::bare::listaFile $files
+    foreach {key value} $settings { set ::bare::$key $value }
+}
+namespace eval ::bare {}

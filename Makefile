@@ -1,0 +1,31 @@
+# make run: install what is missing, build, analyse the demo recordings.
+# make test: install what is missing, build, run the whole suite.
+BUILD ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+TCLSH ?= tclsh
+
+.PHONY: all bootstrap build test run install clean
+
+all: build
+
+bootstrap:
+	@sh scripts/bootstrap
+
+build: bootstrap
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+run: build
+	$(TCLSH) scripts/make_demo.tcl demo/sounds
+	ORVALE_LIBDIR=$(BUILD)/lib $(TCLSH) cli/orvale.tcl --out demo/out demo/sounds
+	@echo "Results: demo/out/results (summary: demo/out/results/Summary.txt)"
+	@cat demo/out/results/Summary.txt
+
+install: build
+	cmake --install $(BUILD)
+
+clean:
+	rm -rf $(BUILD) demo

@@ -1,0 +1,401 @@
+#!/usr/bin/env tclsh
+# orvale: soundscape-ecology indices for sound files, from the command line.
+#
+#     orvale [options] FILE|DIR...
+#
+# Loads the Orvale library and the host namespace, turns the options into the
+# host settings, and runs one batch over the files. The library is looked up
+# on auto_path; ORVALE_LIBDIR, when set, is searched first (a build tree).
+
+package require Tcl 8.6
+
+namespace eval ::orvale::cli {
+    variable version 1.0
+
+    # Extensions of the sound files that a directory stands for.
+    variable soundExtensions {.wav .aif .aiff .aifc .au .snd .ogg .mp3}
+
+    # Options that set a host setting: option, argument, setting, kind, help.
+    # The kind says how the value is checked before the run (see checkValue);
+    # the default shown by --help is the host's own.
+    variable settingOptions {
+        --fftlen    N     v(fftlen)    pow2     {FFT length in samples, a power of two}
+        --window    NAME  v(wintype)   window   {FFT window: hamming, hanning, bartlett, blackman, rectangle}
+        --preemph   X     v(preemph)   number   {pre-emphasis factor, 0 for none}
+        --channel   N     v(channel)   channel  {channel analysed, 0 = the first (or left, right, both, all)}
+        --fmin      HZ    a(frStart)   number   {lowest frequency analysed, Hz}
+        --fmax      HZ    a(frEnd)     number   {highest frequency analysed, Hz; -1 = half the sample rate}
+        --start     TIME  a(tStart)    time     {start of the analysed stretch}
+        --end       TIME  a(tEnd)      endtime  {end of the analysed stretch; -1 = the end of the sound}
+        --interval  MS    a(tInt)      number   {length of one analysis interval, milliseconds}
+        --step      MS    a(distInt)   number   {milliseconds between interval starts; less than --interval counts as --interval}
+        --threshold N     a(filtro)    number   {only spectrum values above N count (linear magnitude, not dB)}
+        --random    {}    a(random)    flag     {analyse --nrand intervals at random whole seconds instead of a regular grid}
+        --nrand     N     a(nRand)     integer  {number of random intervals}
+        --classes   N     a(classiLev) integer  {number of level classes}
+    }
+
+    # Options of the run itself: option, argument, help.
+    variable runOptions {
+        --out       DIR   {directory for results/ and the trace files parametri.txt, rand.txt, DEBUG_C.txt; created if missing (default: the current directory)}
+        --help      {}    {print this help and exit}
+        --version   {}    {print the version and exit}
+    }
+}
+
+# Errors of this kind are the user's command line: exit status 2.
+proc ::orvale::cli::usageError {message} {
+    return -code error -errorcode {ORVALE USAGE} $message
+}
+
+# Errors found before or during the run: exit status 1.
+proc ::orvale::cli::fail {message} {
+    return -code error -errorcode {ORVALE FAIL} $message
+}
+
+# Option table rows by option name: {argument setting kind help}, where
+# setting and kind are empty for a run option.
+proc ::orvale::cli::optionTable {} {
+    variable settingOptions
+    variable runOptions
+    set table {}
+    foreach {opt arg key kind help} $settingOptions {
+        dict set table $opt [list $arg $key $kind $help]
+    }
+    foreach {opt arg help} $runOptions {
+        dict set table $opt [list $arg {} {} $help]
+    }
+    return $table
+}
+
+# Splits argv into options and operands. Returns a dict: action (analyse,
+# help or version), settings (setting value ... in command-line order), out,
+# and paths. Values are not checked here; see checkSettings.
+proc ::orvale::cli::parseArgs {argv} {
+    set table [optionTable]
+    set result [dict create action analyse settings {} out . paths {}]
+    set settings {}
+    set paths {}
+    for {set k 0} {$k < [llength $argv]} {incr k} {
+        set word [lindex $argv $k]
+        if {$word eq "--"} {
+            lappend paths {*}[lrange $argv $k+1 end]
+            break
+        }
+        if {$word eq "-" || [string index $word 0] ne "-"} {
+            lappend paths $word
+            continue
+        }
+        # --name=value is the same as --name value.
+        set hasValue [regexp {^(--[^=]+)=(.*)$} $word -> word value]
+        if {$word eq "-h"} {
+            set word --help
+        }
+        if {![dict exists $table $word]} {
+            usageError "unknown option \"$word\""
+        }
+        lassign [dict get $table $word] arg key kind
+        if {$arg eq ""} {
+            if {$hasValue} {
+                usageError "option $word takes no value"
+            }
+            set value 1
+        } elseif {!$hasValue} {
+            if {$k + 1 >= [llength $argv]} {
+                usageError "option $word needs a value ($arg)"
+            }
+            set value [lindex $argv [incr k]]
+        }
+        switch -- $word {
+            --help    { dict set result action help }
+            --version { dict set result action version }
+            --out     { dict set result out $value }
+            default   { lappend settings $word $value }
+        }
+    }
+    dict set result settings $settings
+    dict set result paths $paths
+    return $result
+}
+
+# Checks a value that is plainly wrong for its kind and returns it in the
+# form the host expects. Ranges are the command's to refuse.
+proc ::orvale::cli::checkValue {opt kind value} {
+    set integer {^[-+]?\d+$}
+    set number {^[-+]?(\d+\.?\d*|\.\d+)([eE][-+]?\d+)?$}
+    switch -- $kind {
+        flag {
+            return 1
+        }
+        integer - pow2 {
+            if {![regexp $integer $value]} {
+                usageError "$opt wants a whole number, not \"$value\""
+            }
+            # scan reads "0512" as decimal; the command would take it for octal.
+            scan $value %lld value
+            if {$kind eq "pow2" && ($value < 1 || ($value & ($value - 1)))} {
+                usageError "$opt wants a power of two (256, 512, 1024...), not $value"
+            }
+            return $value
+        }
+        number {
+            if {![regexp $number $value]} {
+                usageError "$opt wants a number, not \"$value\""
+            }
+            if {[regexp $integer $value]} {
+                scan $value %lld value
+            } else {
+                scan $value %f value
+            }
+            return $value
+        }
+        channel {
+            if {[regexp $integer $value]} {
+                scan $value %lld value
+                return $value
+            }
+            if {[string tolower $value] ni {left right both all}} {
+                usageError "$opt wants a channel number or left, right, both, all, not \"$value\""
+            }
+            return $value
+        }
+        window {
+            if {[string tolower $value] ni {hamming hanning bartlett blackman rectangle}} {
+                usageError "$opt wants hamming, hanning, bartlett, blackman or rectangle, not \"$value\""
+            }
+            return $value
+        }
+        time - endtime {
+            if {$kind eq "endtime" && $value eq "-1"} {
+                return $value
+            }
+            if {[catch {::host::strTimeToMs $value}]} {
+                usageError "$opt wants seconds (90, 1.5) or M:SS, H:MM:SS, not \"$value\""
+            }
+            return $value
+        }
+    }
+    error "option kind $kind has no check"
+}
+
+# Turns the option/value list of parseArgs into host settings.
+proc ::orvale::cli::checkSettings {settings} {
+    set table [optionTable]
+    set result {}
+    foreach {opt value} $settings {
+        lassign [dict get $table $opt] arg key kind
+        lappend result $key [checkValue $opt $kind $value]
+    }
+    return $result
+}
+
+# The library's directory (ORVALE_LIBDIR) goes first on auto_path; the host
+# namespace alone is enough for --help.
+proc ::orvale::cli::requireHost {} {
+    global env auto_path
+    if {[info exists env(ORVALE_LIBDIR)] && $env(ORVALE_LIBDIR) ne ""} {
+        set dir [file normalize $env(ORVALE_LIBDIR)]
+        if {$dir ni $auto_path} {
+            set auto_path [linsert $auto_path 0 $dir]
+        }
+    }
+    package require orvale::host 1.0
+}
+
+proc ::orvale::cli::requireLibrary {} {
+    requireHost
+    package require snack
+    package require Orvale 1.0
+}
+
+# The file's base name as the command derives it, for the clash warning.
+proc ::orvale::cli::baseName {path} {
+    set name [lindex [split $path /] end]
+    set dot [string last . $name]
+    if {$dot < 0} {
+        return $name
+    }
+    return [string range $name 0 $dot-1]
+}
+
+# Absolute paths of the sound files that the command-line paths stand for,
+# in order: a directory gives the sound files directly in it, sorted by name
+# (numbers in names by value), a file is taken as given. Snack opens a
+# missing file as an empty sound, so every path is checked here.
+proc ::orvale::cli::soundFiles {paths} {
+    variable soundExtensions
+    if {![llength $paths]} {
+        usageError "no sound files or directories given"
+    }
+    set files {}
+    foreach path $paths {
+        set abs [file normalize $path]
+        if {![file exists $abs]} {
+            fail "no such file or directory: $path"
+        }
+        if {![file isdirectory $abs]} {
+            if {![file readable $abs]} {
+                fail "cannot read $path"
+            }
+            lappend files $abs
+            continue
+        }
+        if {![file readable $abs] || ![file executable $abs]} {
+            fail "cannot read directory $path"
+        }
+        set found {}
+        foreach file [glob -nocomplain -types f -directory $abs *] {
+            if {[string tolower [file extension $file]] in $soundExtensions} {
+                lappend found $file
+            }
+        }
+        if {![llength $found]} {
+            fail "no sound files ([join [lmap e $soundExtensions {string range $e 1 end}] {, }]) in directory $path"
+        }
+        foreach file [lsort -dictionary $found] {
+            if {![file readable $file]} {
+                fail "cannot read $file"
+            }
+            lappend files $file
+        }
+    }
+    return $files
+}
+
+proc ::orvale::cli::warnClashes {files} {
+    set seen {}
+    foreach file $files {
+        set base [baseName $file]
+        if {[dict exists $seen $base] && [dict get $seen $base] ne $file} {
+            puts stderr "orvale: warning: [dict get $seen $base] and $file share the name\
+                \"$base\": results/$base holds the later one"
+        }
+        dict set seen $base $file
+    }
+}
+
+proc ::orvale::cli::progress {index count file} {
+    puts stderr "\[$index/$count\] $file"
+}
+
+# One help entry: the option in a column of its own, the text wrapped to 79
+# columns beside it; the tail, such as "(default 512)", is never split.
+proc ::orvale::cli::helpEntry {option text {tail {}}} {
+    set indent [string repeat " " 20]
+    set first [format "  %-17s " $option]
+    if {[string length $first] > 20} {
+        set lines [list [string trimright $first]]
+        set line $indent
+    } else {
+        set lines {}
+        set line $first
+    }
+    set empty [string length $line]
+    set words [split $text " "]
+    if {$tail ne ""} {
+        lappend words $tail
+    }
+    foreach word $words {
+        if {[string length $line] > $empty
+                && [string length $line] + [string length $word] >= 79} {
+            lappend lines [string trimright $line]
+            set line $indent
+        }
+        append line "$word "
+    }
+    lappend lines [string trimright $line]
+    return [join $lines \n]
+}
+
+proc ::orvale::cli::usage {} {
+    variable settingOptions
+    variable runOptions
+    set lines {
+        "Usage: orvale \[options\] FILE|DIR..."
+        ""
+        "Computes soundscape-ecology indices (ACI, Shannon, level classes, evenness)"
+        "for each sound file. A directory stands for the sound files directly in it"
+        "(wav, aif, aiff, aifc, au, snd, ogg, mp3), sorted by name."
+        ""
+        "TIME is seconds (90, 1.5) or M:SS or H:MM:SS with an optional fraction"
+        "(1:30, 0:01:30.250). The setting that each option sets is shown in"
+        "brackets, as parametri.txt names it."
+        ""
+        "Analysis options:"
+    }
+    ::host::configure
+    foreach {opt arg key kind help} $settingOptions {
+        if {$kind eq "flag"} {
+            set default [expr {[set ::host::$key] ? "on" : "off"}]
+        } else {
+            set default [set ::host::$key]
+        }
+        lappend lines [helpEntry [string trimright "$opt $arg"] \
+            "$help \[$key\]" "(default $default)"]
+    }
+    lappend lines "" "Other options:"
+    foreach {opt arg help} $runOptions {
+        lappend lines [helpEntry [string trimright "$opt $arg"] $help]
+    }
+    lappend lines "" "Exit status: 0 done, 1 failed (the message says why), 2 bad command line."
+    return [join $lines \n]
+}
+
+# One batch over the files: every check comes before the first file is
+# written, since the command starts by creating results/.
+proc ::orvale::cli::analyse {opts} {
+    requireHost
+    set settings [checkSettings [dict get $opts settings]]
+    requireLibrary
+    set files [soundFiles [dict get $opts paths]]
+    warnClashes $files
+
+    set out [file normalize [dict get $opts out]]
+    if {[file exists $out] && ![file isdirectory $out]} {
+        fail "--out $out is not a directory"
+    }
+    if {[catch {file mkdir $out} message]} {
+        fail "cannot create --out directory: $message"
+    }
+    cd $out
+
+    ::host::configure -files $files -set $settings \
+        -progress [list [namespace current]::progress]
+    ::host::run
+
+    set count [llength $files]
+    puts stderr "orvale: analysed $count [expr {$count == 1 ? "sound" : "sounds"}];\
+        results in [file join $out results]"
+}
+
+proc ::orvale::cli::main {argv} {
+    try {
+        set opts [parseArgs $argv]
+        switch -- [dict get $opts action] {
+            help {
+                requireHost
+                puts [usage]
+            }
+            version {
+                variable version
+                puts $version
+            }
+            analyse {
+                analyse $opts
+            }
+        }
+    } trap {ORVALE USAGE} {message} {
+        puts stderr "orvale: $message"
+        puts stderr "Try 'orvale --help' for the options."
+        return 2
+    } on error {message} {
+        puts stderr "orvale: $message"
+        return 1
+    }
+    return 0
+}
+
+# Sourced (by the tests), the file only defines its procedures.
+if {[info exists argv0] && [file normalize [info script]] eq [file normalize $argv0]} {
+    exit [::orvale::cli::main $argv]
+}
