@@ -11,6 +11,7 @@ if {![info exists ::orvale_loaded]} {
     package require Orvale
     package require orvale::host
     source [file join [file dirname [info script]] wav.tcl]
+    source [file join [file dirname [info script]] reference.tcl]
 }
 
 # Runs the body inside a fresh directory of its own, since all output goes to the current one.
