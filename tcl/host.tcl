@@ -155,6 +155,8 @@ proc ::host::strTimeToMs {t} {
     return [expr {$ms + [scan 0.$rest %f]}]
 }
 
+# The command reads each sound's name exactly once, as the sound opens, so a
+# write trace on sndName sees every sound start.
 proc ::host::SndNameWritten {args} {
     variable progress
     variable started

@@ -86,10 +86,12 @@ proc ref::interval {snd k t0 n fftlen frStart frEnd filtro opts} {
                 set x [expr {$numF / $sumF}]
                 dict append out aciIf "[cell $x]\t"
                 dict append out surfIf "$k\t$bb\t[cell $x]\n"
+                dict lappend out aciIfValues $x
                 set aciIfTot [expr {$aciIfTot + $x}]
             } else {
                 dict append out aciIf "0.000000\t "
                 dict append out surfIf "$k\t$bb\t0\n"
+                dict lappend out aciIfValues 0.0
             }
         }
     }
@@ -110,6 +112,8 @@ proc ref::perInterval {path starts n fftlen frStart frEnd filtro opts} {
         }
         dict append files shannon "[cell [dict get $one shannon]]\t"
         dict lappend files aciRows [dict get $one aciValues]
+        dict lappend files aciIfRows [expr {[dict exists $one aciIfValues] ? [dict get $one aciIfValues] : {}}]
+        dict lappend files shannonValues [dict get $one shannon]
         incr k
     }
     $snd destroy
@@ -133,3 +137,98 @@ proc ref::differences {want got} {
     }
     return $bad
 }
+
+# The per-file totals, level-class distances and evenness of a sound from its ACI rows and
+# its per-interval power and occupancy lines.
+proc ref::perFile {files classes} {
+    set rows [expr {[dict exists $files aciRows] ? [dict get $files aciRows] : {}}]
+    set out [dict create]
+
+    # Power and occupancy: column sums of the per-interval lines.
+    foreach {key suffix} {pow TotPow freq TotFreq} {
+        set tot {}
+        foreach line [split [string trimright [dict get $files $key] \n] \n] {
+            set cells [split [string trimright $line \t] \t]
+            if {$tot eq ""} { set tot [lrepeat [llength $cells] 0] }
+            set i 0
+            foreach c $cells { lset tot $i [expr {[lindex $tot $i] + $c}]; incr i }
+        }
+        dict set out $suffix [join [lmap c $tot {string cat $c \t}] ""]
+        dict set out ${suffix}Sum [tcl::mathop::+ 0 {*}$tot]
+    }
+
+    # ACI totals per bin, in interval order.
+    set nBins [expr {[llength $rows] ? [llength [lindex $rows 0]] : 0}]
+    set aciTot {}
+    for {set j 0} {$j < $nBins} {incr j} {
+        set t 0.0
+        foreach row $rows { set t [expr {$t + [lindex $row $j]}] }
+        lappend aciTot $t
+    }
+    dict set out aciTotRow $aciTot
+    dict set out AciTot [join [lmap c $aciTot {string cat [cell $c] \t}] ""]
+
+    # Level classes and edit distances between consecutive rows.
+    set lev {}; set levDiff {}
+    if {[llength $rows]} {
+        set max [lindex $rows 0 0]
+        foreach row $rows { foreach x $row { if {$x > $max} { set max $x } } }
+        set width [expr {double($max) / $classes}]
+        set classRows [lmap row $rows {
+            lmap x $row {
+                if {$width == 0} { set c same } elseif {$x != $max} {
+                    set c [expr {int($x / $width)}]
+                } else { set c [expr {int($x / $width - 1.0)}] }
+            }
+        }]
+        set prev -1
+        for {set k 0} {$k + 1 < [llength $classRows]} {incr k} {
+            set d [editDistance [lindex $classRows $k] [lindex $classRows $k+1]]
+            if {$prev >= 0} { lappend levDiff [expr {abs($d - $prev)}] }
+            lappend lev $d
+            set prev $d
+        }
+    }
+    set levSum [expr {double([tcl::mathop::+ 0 {*}$lev])}]
+    set levDiffSum [expr {double([tcl::mathop::+ 0 {*}$levDiff])}]
+    dict set out lev [join [lmap c $lev {string cat $c \t}] ""]
+    dict set out levDiff [join [lmap c $levDiff {string cat $c \t}] ""]
+    dict set out levSum $levSum
+    dict set out levDiffSum $levDiffSum
+    dict set out levRapp [expr {$levSum != 0 ? $levDiffSum / $levSum : 0.0}]
+
+    # Evenness: inverse Simpson index of the bins' shares of the grand total.
+    set grand 0.0
+    for {set j 0} {$j < $nBins} {incr j} { foreach row $rows { set grand [expr {$grand + [lindex $row $j]}] } }
+    if {$grand == 0} {
+        dict set out evennessCells [string repeat "0.000000\t" $nBins]
+        dict set out evenness Inf
+    } else {
+        set sq 0.0
+        foreach t $aciTot { set p [expr {$t / $grand}]; set sq [expr {$sq + $p * $p}] }
+        dict set out evennessCells ""
+        dict set out evenness [expr {1.0 / $sq}]
+    }
+    return $out
+}
+
+proc ref::editDistance {a b} {
+    set n [llength $a]; set m [llength $b]
+    set prev {}
+    for {set j 0} {$j <= $m} {incr j} { lappend prev $j }
+    for {set i 1} {$i <= $n} {incr i} {
+        set cur [list $i]
+        for {set j 1} {$j <= $m} {incr j} {
+            if {[lindex $a $i-1] eq [lindex $b $j-1]} {
+                lappend cur [lindex $prev $j-1]
+            } else {
+                lappend cur [expr {1 + min([lindex $prev $j-1], [lindex $cur $j-1], [lindex $prev $j])}]
+            }
+        }
+        set prev $cur
+    }
+    lindex $prev $m
+}
+
+# "%f" as the platform's printf writes an infinity.
+proc ref::fixed {x} { expr {$x eq "Inf" ? "inf" : [cell $x]} }
