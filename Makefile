@@ -20,7 +20,7 @@ test: build
 
 run: build
 	$(TCLSH) scripts/make_demo.tcl demo/sounds
-	ORVALE_LIBDIR=$(BUILD)/lib $(TCLSH) cli/orvale.tcl --out demo/out demo/sounds
+	ORVALE_LIBDIR=$(BUILD)/lib $(TCLSH) cli/orvale.tcl --interval 1000 --step 1000 --out demo/out demo/sounds
 	@echo "Results: demo/out/results (summary: demo/out/results/Summary.txt)"
 	@cat demo/out/results/Summary.txt
 
