@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "driver/analysis_params.h"
+#include "driver/checked_allocator.h"
 #include "driver/host.h"
 
 namespace orvale {
@@ -17,11 +18,11 @@ struct FileAccumulators {
     int nIfBins;                       // adjacent pairs: nBins - 1, none for fewer than two bins
     std::vector<std::int64_t> totPow;  // per bin, over all intervals
     std::vector<std::int64_t> totFreq;
-    std::vector<double> aciRows;       // nIntervals rows of nBins
-    std::vector<double> aciIfRows;     // nIntervals rows of nIfBins
+    CheckedVector<double> aciRows;     // nIntervals rows of nBins
+    CheckedVector<double> aciIfRows;   // nIntervals rows of nIfBins
     int nIntervals = 0;
     double shannonSum = 0.0;
-    std::vector<std::int32_t> spectrogram;  // working rows of the current interval, reused
+    CheckedVector<std::int32_t> spectrogram;  // working rows of the current interval, reused
 
     // The same text for every frame: kept as objects, Tcl compiles them once per sound.
     KeptScript frameScript{kFrameScript};
