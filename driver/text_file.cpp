@@ -30,7 +30,7 @@ TextFile::TextFile(std::string path, const char* mode) : path_(std::move(path))
 {
     fp_ = std::fopen(path_.c_str(), mode);
     if (!fp_) error_ = path_ + ": " + std::strerror(errno);
-    else buf_.reserve(kBlock + 512);
+    else buf_.resize(2 * kBlock);
 }
 
 TextFile::~TextFile() { close(); }
@@ -42,10 +42,25 @@ void TextFile::fail()
 
 void TextFile::flush()
 {
-    if (!fp_ || buf_.empty()) return;
+    if (!fp_) used_ = 0;  // nothing can be written: drop it, the error is remembered
+    if (used_ == 0) return;
     errno = 0;
-    if (std::fwrite(buf_.data(), 1, buf_.size(), fp_) != buf_.size()) fail();
-    buf_.clear();
+    if (std::fwrite(buf_.data(), 1, used_, fp_) != used_) fail();
+    used_ = 0;
+}
+
+void TextFile::maybeFlush()
+{
+    if (used_ >= kBlock) flush();
+}
+
+char* TextFile::space(std::size_t n)
+{
+    if (used_ + n > buf_.size()) {
+        flush();
+        if (n > buf_.size()) buf_.resize(n);
+    }
+    return buf_.data() + used_;
 }
 
 bool TextFile::close()
@@ -63,8 +78,9 @@ bool TextFile::close()
 void TextFile::put(std::string_view text)
 {
     if (!fp_) return;
-    buf_.insert(buf_.end(), text.begin(), text.end());
-    if (buf_.size() >= kBlock) flush();
+    char* p = space(text.size());
+    std::memcpy(p, text.data(), text.size());
+    commit(p + text.size());
 }
 
 void TextFile::printf(const char* fmt, ...)
@@ -105,6 +121,36 @@ void TextFile::putFixed(double value, std::string_view after)
     appendFixed(cell, value);
     cell += after;
     put(cell);
+}
+
+char* formatInt(char* p, std::int32_t value)
+{
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    std::uint32_t u = static_cast<std::uint32_t>(value);
+    if (value < 0) {
+        *p++ = '-';
+        u = 0u - u;  // well defined for INT32_MIN too
+    }
+    char digits[10];
+    char* d = digits + sizeof digits;
+    while (u >= 100) {
+        const std::uint32_t pair = (u % 100) * 2;
+        u /= 100;
+        *--d = kPairs[pair + 1];
+        *--d = kPairs[pair];
+    }
+    if (u >= 10) {
+        *--d = kPairs[u * 2 + 1];
+        *--d = kPairs[u * 2];
+    } else {
+        *--d = static_cast<char>('0' + u);
+    }
+    const std::size_t n = static_cast<std::size_t>(digits + sizeof digits - d);
+    std::memcpy(p, d, n);
+    return p + n;
 }
 
 void appendFixed(std::string& out, double value)

@@ -26,15 +26,25 @@ public:
     void putInt(std::int64_t value, char after);    // "%d" then one character
     void putFixed(double value, std::string_view after);  // "%f" then text
 
+    // For writers that format many cells themselves: room for at least n bytes at the end of
+    // the text, then the end of what was written there.
+    char* space(std::size_t n);
+    void commit(const char* end) { used_ = static_cast<std::size_t>(end - buf_.data()); maybeFlush(); }
+
 private:
     void flush();
+    void maybeFlush();
     void fail();
 
     std::FILE* fp_ = nullptr;
     std::string path_;
     std::string error_;
     std::vector<char> buf_;
+    std::size_t used_ = 0;
 };
+
+// Appends "%d" of a 32-bit integer at p and returns the end: the spectrogram's hot path.
+char* formatInt(char* p, std::int32_t value);
 
 // Throws RunError naming the path when the file could not be opened, written or closed.
 void closeOrThrow(TextFile& file);

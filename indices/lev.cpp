@@ -7,32 +7,93 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 namespace orvale {
 
 namespace {
 
-// One row of the distance table, overwritten in place: its last entry ends up equal to the
-// full table's corner, in memory linear in the length of b.
-int editDistance(std::span<const int> a, std::span<const int> b, std::vector<int>& row)
+// Scratch of the edit distance, kept across the pairs of one call.
+struct EditWork {
+    std::vector<std::pair<int, std::uint32_t>> byValue;  // (class, position in a), sorted
+    std::vector<int> symbols;                            // distinct classes of a, sorted
+    std::vector<std::uint64_t> masks;                    // one match mask per symbol
+    std::vector<std::uint64_t> peq, vp, vn;
+};
+
+// Bit-parallel edit distance (Myers, in Hyyro's blocked form): one bit per element of a holds
+// the vertical step of the distance table's column, 64 rows per word, so a pair of 32768-bin
+// rows costs 512 words per column instead of 32768 cells. The result is the table's corner.
+int editDistance(std::span<const int> a, std::span<const int> b, EditWork& w)
 {
     assert(a.size() < INT_MAX && b.size() < INT_MAX);
-    const std::size_t m = b.size();
-    row.resize(m + 1);
-    for (std::size_t j = 0; j <= m; ++j) row[j] = static_cast<int>(j);
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        const int ai = a[i - 1];
-        int diag = row[0];  // entry (i-1, j-1)
-        int left = static_cast<int>(i);
-        row[0] = left;
-        for (std::size_t j = 1; j <= m; ++j) {
-            const int up = row[j];
-            left = ai == b[j - 1] ? diag : 1 + std::min(std::min(diag, left), up);
-            diag = up;
-            row[j] = left;
+    if (a.empty()) return static_cast<int>(b.size());
+    if (b.empty()) return static_cast<int>(a.size());
+    const std::size_t m = a.size();
+    const std::size_t words = (m + 63) / 64;
+    const std::uint64_t last = std::uint64_t{1} << ((m - 1) % 64);
+    const auto bit = [](std::uint32_t i) { return std::uint64_t{1} << (i % 64); };
+
+    w.byValue.resize(m);
+    for (std::size_t i = 0; i < m; ++i) w.byValue[i] = {a[i], static_cast<std::uint32_t>(i)};
+    std::sort(w.byValue.begin(), w.byValue.end());
+    w.symbols.clear();
+    for (const auto& [value, i] : w.byValue)
+        if (w.symbols.empty() || w.symbols.back() != value) w.symbols.push_back(value);
+
+    // Few classes (the usual case): a mask per class, made once. Many classes: each column's
+    // mask is made from the positions of its class, so memory stays linear in any case.
+    const bool perSymbol = w.symbols.size() <= 256;
+    if (perSymbol) {
+        w.masks.assign(w.symbols.size() * words, 0);
+        std::size_t s = 0;
+        for (const auto& [value, i] : w.byValue) {
+            if (w.symbols[s] != value) ++s;
+            w.masks[s * words + i / 64] |= bit(i);
         }
     }
-    return row[m];
+    w.peq.assign(words, 0);
+    w.vp.assign(words, ~std::uint64_t{0});  // column 0: every step down is +1
+    w.vn.assign(words, 0);
+
+    int score = static_cast<int>(m);
+    for (const int c : b) {
+        const std::uint64_t* pm = w.peq.data();  // all zero unless c occurs in a
+        auto lo = w.byValue.end(), hi = lo;
+        if (perSymbol) {
+            const auto sym = std::lower_bound(w.symbols.begin(), w.symbols.end(), c);
+            if (sym != w.symbols.end() && *sym == c)
+                pm = w.masks.data() + static_cast<std::size_t>(sym - w.symbols.begin()) * words;
+        } else {
+            lo = std::lower_bound(w.byValue.begin(), w.byValue.end(),
+                                  std::pair<int, std::uint32_t>{c, 0});
+            for (hi = lo; hi != w.byValue.end() && hi->first == c; ++hi)
+                w.peq[hi->second / 64] |= bit(hi->second);
+        }
+
+        std::uint64_t hpCarry = 1, hnCarry = 0;  // row 0 grows by one per column
+        for (std::size_t k = 0; k < words; ++k) {
+            const std::uint64_t x = pm[k] | hnCarry;
+            const std::uint64_t vp = w.vp[k], vn = w.vn[k];
+            const std::uint64_t d0 = (((x & vp) + vp) ^ vp) | x | vn;
+            std::uint64_t hp = vn | ~(d0 | vp);
+            std::uint64_t hn = d0 & vp;
+            if (k + 1 == words) {
+                if (hp & last) ++score;
+                else if (hn & last) --score;
+            }
+            const std::uint64_t hpOut = hp >> 63, hnOut = hn >> 63;
+            hp = (hp << 1) | hpCarry;
+            hn = (hn << 1) | hnCarry;
+            hpCarry = hpOut;
+            hnCarry = hnOut;
+            w.vp[k] = hn | ~(d0 | hp);
+            w.vn[k] = hp & d0;
+        }
+
+        for (auto it = lo; it != hi; ++it) w.peq[it->second / 64] = 0;
+    }
+    return score;
 }
 
 }  // namespace
@@ -49,8 +110,8 @@ int levelClass(double x, double maximum, double classWidth)
 
 int levenshtein(std::span<const int> a, std::span<const int> b)
 {
-    std::vector<int> row;
-    return editDistance(a, b, row);
+    EditWork w;
+    return editDistance(a, b, w);
 }
 
 LevResult levIndices(std::span<const double> aciRows, int nIntervals, int nBins, int classiLev)
@@ -73,11 +134,11 @@ LevResult levIndices(std::span<const double> aciRows, int nIntervals, int nBins,
 
     r.lev.reserve(rows - 1);
     r.levDiff.reserve(rows > 1 ? rows - 2 : 0);
-    std::vector<int> row(bins + 1);
+    EditWork work;
     const std::span<const int> classes(levClass);
     for (std::size_t k = 0; k + 1 < rows; ++k) {
         const int lev = editDistance(classes.subspan(k * bins, bins),
-                                     classes.subspan((k + 1) * bins, bins), row);
+                                     classes.subspan((k + 1) * bins, bins), work);
         if (k > 0) {
             const int levDiff = std::abs(lev - r.lev.back());
             r.levDiff.push_back(levDiff);

@@ -39,10 +39,10 @@ void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumul
     if (fftlen <= 0) throw RunError("v(fftlen) is " + std::to_string(fftlen) + ": the FFT length must be positive");
 
     const int n = t1 - t0;
+    const Tcl_ObjType* const doubleType = Tcl_GetObjType("double");
     const std::int64_t last = static_cast<std::int64_t>(t1) * fftlen;
     int width = -1;
     int row = 0;
-    std::string line;
     for (std::int64_t i = static_cast<std::int64_t>(t0) * fftlen; i <= last; i += fftlen, ++row) {
         host.eval(("set i " + std::to_string(i)).c_str());
         host.eval(acc.frameScript.get());
@@ -63,21 +63,24 @@ void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumul
         std::int32_t* stored =
             count == width && width > 0 ? acc.spectrogram.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(width)
                            : nullptr;
-        line.clear();
+        // Cells are formatted straight into the file's buffer: at most 12 bytes each.
+        char* out = endFrame ? nullptr : spect.space(static_cast<std::size_t>(count) * 12 + 1);
         for (int e = 0; e < count; ++e) {
-            const std::int32_t v = toStored(host.elementDouble(elements[e]));
+            Tcl_Obj* element = elements[e];
+            // Snack's values are doubles already: read them without a call per value.
+            const double d = element->typePtr == doubleType && !std::isnan(element->internalRep.doubleValue)
+                                 ? element->internalRep.doubleValue
+                                 : host.elementDouble(element);
+            const std::int32_t v = toStored(d);
             if (stored) stored[e] = v;
-            if (!endFrame) {
-                char cell[16];
-                auto [end, ec] = std::to_chars(cell, cell + sizeof cell, v);
-                (void)ec;
-                line.append(cell, end);
-                line += '\t';
+            if (out) {
+                out = formatInt(out, v);
+                *out++ = '\t';
             }
         }
-        if (!endFrame) {
-            line += '\n';
-            spect.put(line);
+        if (out) {
+            *out++ = '\n';
+            spect.commit(out);
         }
         host.eval(acc.unsetLista.get());
         if (!stored)

@@ -29,6 +29,10 @@ TEST(EvennessIndex, InverseSimpsonOfTheBinShares)
         // Bin by bin the grand total is 1e16 - 1e16 + 1 + 1 = 2 and the index 1; row by row the
         // first 1 is lost against 1e16, the total is 1 and the index would be 0.25.
         {"grand total added bin by bin", {1e16, 1, -1e16, 1}, 2, 2, false, 1.0},
+        // The bin totals round to 1e16 and -1e16, so adding them up would give a zero total;
+        // value by value it is 1.
+        {"grand total not taken from the bin totals", {1e16, -1e16, 1, 1}, 2, 2, false,
+         1.0 / (1e16 * 1e16 + 1e16 * 1e16)},
     };
     for (const auto& c : cases) {
         const auto e = orvale::evennessIndex(c.aciRows, c.nIntervals, c.nBins);

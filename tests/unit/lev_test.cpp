@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,43 @@ TEST(Levenshtein, UnitCostEditDistance)
     }
 }
 
+// The distance table filled cell by cell, the plain way.
+int tableDistance(const std::vector<int>& a, const std::vector<int>& b)
+{
+    std::vector<std::vector<int>> d(a.size() + 1, std::vector<int>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = static_cast<int>(i);
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = static_cast<int>(j);
+    for (std::size_t i = 1; i <= a.size(); ++i)
+        for (std::size_t j = 1; j <= b.size(); ++j)
+            d[i][j] = a[i - 1] == b[j - 1]
+                          ? d[i - 1][j - 1]
+                          : 1 + std::min({d[i - 1][j - 1], d[i][j - 1], d[i - 1][j]});
+    return d[a.size()][b.size()];
+}
+
+TEST(Levenshtein, MatchesTheFullTableAcrossWordBoundaries)
+{
+    // Lengths around multiples of 64 and alphabets from two classes to nearly all distinct,
+    // with the INT32_MIN class of out-of-range quotients among them; 520 elements drawn from
+    // 1000 classes hold a few hundred distinct ones.
+    std::mt19937 gen(20240601);
+    const int lengths[] = {1, 2, 63, 64, 65, 127, 128, 129, 200, 520};
+    const int alphabets[] = {2, 3, 8, 1000};
+    for (const int alphabet : alphabets)
+        for (const int la : lengths)
+            for (const int lb : {1, 64, 65, 130, la}) {
+                std::uniform_int_distribution<int> pick(0, alphabet - 1);
+                const auto draw = [&](int n) {
+                    std::vector<int> v(static_cast<std::size_t>(n));
+                    for (auto& x : v) x = pick(gen) == 0 ? INT32_MIN : pick(gen);
+                    return v;
+                };
+                const auto a = draw(la), b = draw(lb);
+                ASSERT_EQ(orvale::levenshtein(a, b), tableDistance(a, b))
+                    << "alphabet " << alphabet << ", lengths " << la << " / " << lb;
+            }
+}
+
 struct LevCase {
     const char* name;
     std::vector<double> aciRows;
@@ -65,6 +104,8 @@ TEST(LevIndices, DistancesBetweenConsecutiveIntervals)
          8, {2, 0, 3, 0}, {2, 3, 3}, 5.0, 8.0, 1.6},
         // The maximum 0.9 lands in class 5 with 0.7; 0.6 is in class 4.
         {"maximum shares a class below classiLev", {0.9, 0.7, 0.6}, 3, 1, 7, {0, 1}, {1}, 1.0, 1.0, 1.0},
+        // Scaled by the first value instead of the largest, 0.1 and 0.2 would part.
+        {"maximum found past the first value", {0.1, 0.2, 0.8}, 3, 1, 2, {0, 1}, {1}, 1.0, 1.0, 1.0},
         {"two identical rows", {0.3, 0.1, 0.3, 0.1}, 2, 2, 4, {0}, {}, 0.0, 0.0, 0.0},
         {"two intervals: no levDiff", {0.1, 1.0}, 2, 1, 4, {1}, {}, 1.0, 0.0, 0.0},
         {"silent sound: one class for all", {0, 0, 0, 0, 0, 0}, 3, 2, 7, {0, 0}, {0}, 0.0, 0.0, 0.0},
