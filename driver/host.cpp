@@ -66,6 +66,20 @@ double Host::elementDouble(Tcl_Obj* element) const
     return value;
 }
 
+void Host::setVariable(Tcl_Obj* name, Tcl_WideInt value)
+{
+    static thread_local Tcl_Obj* setWord = [] {
+        Tcl_Obj* w = Tcl_NewStringObj("set", -1);
+        Tcl_IncrRefCount(w);
+        return w;
+    }();
+    Tcl_Obj* words[3] = {setWord, name, Tcl_NewWideIntObj(value)};
+    Tcl_IncrRefCount(words[2]);
+    const int code = Tcl_EvalObjv(interp_, 3, words, 0);
+    Tcl_DecrRefCount(words[2]);
+    if (code != TCL_OK) throw TclFailure{};
+}
+
 void Host::destroySound(const std::string& command)
 {
     // The sound's own command, called directly: no script is built from its name.

@@ -29,6 +29,9 @@ public:
     void resultElements(int& count, Tcl_Obj**& elements) const;
     double elementDouble(Tcl_Obj* element) const;
 
+    // "set NAME VALUE" as one command call: the same effect as the script, without parsing it.
+    void setVariable(Tcl_Obj* name, Tcl_WideInt value);
+
     void destroySound(const std::string& command);
     Tcl_Interp* interp() const { return interp_; }
 
@@ -36,13 +39,13 @@ private:
     Tcl_Interp* interp_;
 };
 
-// A script kept as one Tcl object, so that Tcl compiles it once.
-class KeptScript {
+// A script or a name kept as one Tcl object: a script is compiled once, a name looked up fast.
+class KeptObject {
 public:
-    explicit KeptScript(const char* text) : obj_(Tcl_NewStringObj(text, -1)) { Tcl_IncrRefCount(obj_); }
-    ~KeptScript() { Tcl_DecrRefCount(obj_); }
-    KeptScript(const KeptScript&) = delete;
-    KeptScript& operator=(const KeptScript&) = delete;
+    explicit KeptObject(const char* text) : obj_(Tcl_NewStringObj(text, -1)) { Tcl_IncrRefCount(obj_); }
+    ~KeptObject() { Tcl_DecrRefCount(obj_); }
+    KeptObject(const KeptObject&) = delete;
+    KeptObject& operator=(const KeptObject&) = delete;
     Tcl_Obj* get() const { return obj_; }
 
 private:

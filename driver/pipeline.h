@@ -25,8 +25,9 @@ struct FileAccumulators {
     CheckedVector<std::int32_t> spectrogram;  // working rows of the current interval, reused
 
     // The same text for every frame: kept as objects, Tcl compiles them once per sound.
-    KeptScript frameScript{kFrameScript};
-    KeptScript unsetLista{"unset lista"};
+    KeptObject frameScript{kFrameScript};
+    KeptObject unsetLista{"unset lista"};
+    KeptObject iName{"i"};
 
     static const char kFrameScript[];
 };

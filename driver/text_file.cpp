@@ -29,8 +29,13 @@ locale_t classicLocale()
 TextFile::TextFile(std::string path, const char* mode) : path_(std::move(path))
 {
     fp_ = std::fopen(path_.c_str(), mode);
-    if (!fp_) error_ = path_ + ": " + std::strerror(errno);
-    else buf_.resize(2 * kBlock);
+    if (!fp_) {
+        error_ = path_ + ": " + std::strerror(errno);
+    } else {
+        // We buffer ourselves; stdio's own buffer would only copy everything once more.
+        std::setvbuf(fp_, nullptr, _IONBF, 0);
+        buf_.resize(2 * kBlock);
+    }
 }
 
 TextFile::~TextFile() { close(); }
@@ -104,6 +109,22 @@ void TextFile::printf(const char* fmt, ...)
     uselocale(previous);
 }
 
+namespace detail {
+
+// "0000" to "9999", four characters each.
+const char* const kQuads = [] {
+    static char table[40000];
+    for (int i = 0; i < 10000; ++i) {
+        table[4 * i] = static_cast<char>('0' + i / 1000);
+        table[4 * i + 1] = static_cast<char>('0' + i / 100 % 10);
+        table[4 * i + 2] = static_cast<char>('0' + i / 10 % 10);
+        table[4 * i + 3] = static_cast<char>('0' + i % 10);
+    }
+    return table;
+}();
+
+}  // namespace detail
+
 void TextFile::putInt(std::int64_t value, char after)
 {
     if (!fp_) return;
@@ -121,36 +142,6 @@ void TextFile::putFixed(double value, std::string_view after)
     appendFixed(cell, value);
     cell += after;
     put(cell);
-}
-
-char* formatInt(char* p, std::int32_t value)
-{
-    static constexpr char kPairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
-    std::uint32_t u = static_cast<std::uint32_t>(value);
-    if (value < 0) {
-        *p++ = '-';
-        u = 0u - u;  // well defined for INT32_MIN too
-    }
-    char digits[10];
-    char* d = digits + sizeof digits;
-    while (u >= 100) {
-        const std::uint32_t pair = (u % 100) * 2;
-        u /= 100;
-        *--d = kPairs[pair + 1];
-        *--d = kPairs[pair];
-    }
-    if (u >= 10) {
-        *--d = kPairs[u * 2 + 1];
-        *--d = kPairs[u * 2];
-    } else {
-        *--d = static_cast<char>('0' + u);
-    }
-    const std::size_t n = static_cast<std::size_t>(digits + sizeof digits - d);
-    std::memcpy(p, d, n);
-    return p + n;
 }
 
 void appendFixed(std::string& out, double value)

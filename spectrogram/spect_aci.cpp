@@ -17,14 +17,14 @@ namespace orvale {
 
 namespace {
 
-// Spectrum values are stored as 32-bit integers; anything beyond saturates.
-std::int32_t toStored(double value)
+// Spectrum values are stored as 32-bit integers, truncated toward zero; anything beyond
+// saturates. Inside the range the cast itself truncates, without a call per value.
+inline std::int32_t toStored(double value)
 {
-    const double t = std::trunc(value);
-    if (t >= static_cast<double>(INT32_MAX)) return INT32_MAX;
-    if (t <= static_cast<double>(INT32_MIN)) return INT32_MIN;
-    if (std::isnan(t)) return 0;
-    return static_cast<std::int32_t>(t);
+    if (value >= 2147483647.0) return INT32_MAX;
+    if (value <= -2147483648.0) return INT32_MIN;
+    if (value != value) return 0;  // NaN
+    return static_cast<std::int32_t>(value);
 }
 
 }  // namespace
@@ -44,7 +44,7 @@ void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumul
     int width = -1;
     int row = 0;
     for (std::int64_t i = static_cast<std::int64_t>(t0) * fftlen; i <= last; i += fftlen, ++row) {
-        host.eval(("set i " + std::to_string(i)).c_str());
+        host.setVariable(acc.iName.get(), i);
         host.eval(acc.frameScript.get());
         int count = 0;
         Tcl_Obj** elements = nullptr;
@@ -57,7 +57,8 @@ void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumul
                                std::to_string(run.p.frEnd) + " does not fit the spectrum of " +
                                std::to_string(count) + " values");
             width = count;
-            acc.spectrogram.assign(static_cast<std::size_t>(n + 1) * static_cast<std::size_t>(width), 0);
+            // Every entry of a stored row is written below: reused storage needs no clearing.
+            acc.spectrogram.resize(static_cast<std::size_t>(n + 1) * static_cast<std::size_t>(width));
         }
         const bool endFrame = i == last;
         std::int32_t* stored =

@@ -125,3 +125,16 @@ TEST(TextFile, FailuresNameThePathAndTheReason)
         }
     }
 }
+
+TEST(FormatInt, MatchesPrintfAcrossDigitCounts)
+{
+    std::vector<std::int32_t> values = {0, 9, 10, 99, 100, 999, 1000, 9999, 10000, 99999999, 100000000,
+                                        -1, -10000, INT32_MAX, INT32_MIN, 4416319, -99999999};
+    std::mt19937 rng(3);
+    for (int i = 0; i < 100000; ++i) values.push_back(static_cast<std::int32_t>(rng()) >> (i % 31));
+    for (std::int32_t v : values) {
+        char buf[16];
+        char* end = orvale::formatInt(buf, v);
+        ASSERT_EQ(std::string(buf, end), std::to_string(v));
+    }
+}
