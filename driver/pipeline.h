@@ -23,6 +23,7 @@ struct FileAccumulators {
     int nIntervals = 0;
     double shannonSum = 0.0;
     CheckedVector<std::int32_t> spectrogram;  // working rows of the current interval, reused
+    std::vector<std::int32_t> oddRow;         // a frame whose length differs from the first
 
     // The same text for every frame: kept as objects, Tcl compiles them once per sound.
     KeptObject frameScript{kFrameScript};

@@ -64,22 +64,26 @@ void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumul
         std::int32_t* stored =
             count == width && width > 0 ? acc.spectrogram.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(width)
                            : nullptr;
-        // Cells are formatted straight into the file's buffer: at most 12 bytes each.
-        char* out = endFrame ? nullptr : spect.space(static_cast<std::size_t>(count) * 12 + 1);
+        std::int32_t* values = stored;
+        if (!values) {
+            acc.oddRow.resize(static_cast<std::size_t>(count));
+            values = acc.oddRow.data();
+        }
         for (int e = 0; e < count; ++e) {
             Tcl_Obj* element = elements[e];
             // Snack's values are doubles already: read them without a call per value.
             const double d = element->typePtr == doubleType && !std::isnan(element->internalRep.doubleValue)
                                  ? element->internalRep.doubleValue
                                  : host.elementDouble(element);
-            const std::int32_t v = toStored(d);
-            if (stored) stored[e] = v;
-            if (out) {
-                out = formatInt(out, v);
+            values[e] = toStored(d);
+        }
+        if (!endFrame) {
+            // Cells are formatted straight into the file's buffer: at most 12 bytes each.
+            char* out = spect.space(static_cast<std::size_t>(count) * 12 + 1);
+            for (int e = 0; e < count; ++e) {
+                out = formatInt(out, values[e]);
                 *out++ = '\t';
             }
-        }
-        if (out) {
             *out++ = '\n';
             spect.commit(out);
         }
