@@ -20,9 +20,11 @@ test: build
 
 run: build
 	$(TCLSH) scripts/make_demo.tcl demo/sounds
-	ORVALE_LIBDIR=$(BUILD)/lib $(TCLSH) cli/orvale.tcl --interval 1000 --step 1000 --out demo/out demo/sounds
-	@echo "Results: demo/out/results (summary: demo/out/results/Summary.txt)"
+	ORVALE_LIBDIR=$(BUILD)/lib $(TCLSH) cli/orvale.tcl --interval 1000 --step 1000 --plots --out demo/out demo/sounds
+	ORVALE_LIBDIR=$(BUILD)/lib $(TCLSH) cli/orvale.tcl report demo/out/results
 	@cat demo/out/results/Summary.txt
+	@echo "Results: demo/out/results (tables: summary.csv, intervals.csv; plots: plots/)"
+	@echo "Report: $(abspath demo/out/results/report.html)"
 
 install: build
 	cmake --install $(BUILD)

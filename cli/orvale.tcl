@@ -2,15 +2,24 @@
 # orvale: soundscape-ecology indices for sound files, from the command line.
 #
 #     orvale [options] FILE|DIR...
+#     orvale plot [RESULTS_DIR]
+#     orvale report [RESULTS_DIR]
 #
 # Loads the Orvale library and the host namespace, turns the options into the
-# host settings, and runs one batch over the files. The library is looked up
-# on auto_path; ORVALE_LIBDIR, when set, is searched first (a build tree).
+# host settings, and runs one batch over the files; then writes the tables,
+# plots and report that a person reads (the modules beside this file). The
+# library is looked up on auto_path; ORVALE_LIBDIR, when set, is searched
+# first (a build tree).
 
 package require Tcl 8.6
 
 namespace eval ::orvale::cli {
     variable version 1.0
+
+    # Installed, this file is bin/orvale and its modules sit in the package
+    # directory instead; see requireModules.
+    variable scriptDir [file dirname [file normalize [info script]]]
+    variable modules {inputs.tcl tables.tcl plots.tcl report.tcl}
 
     # Extensions of the sound files that a directory stands for.
     variable soundExtensions {.wav .aif .aiff .aifc .au .snd .ogg .mp3}
@@ -38,9 +47,16 @@ namespace eval ::orvale::cli {
     # Options of the run itself: option, argument, help.
     variable runOptions {
         --out       DIR   {directory for results/ and the trace files parametri.txt, rand.txt, DEBUG_C.txt; created if missing (default: the current directory)}
+        --plots     {}    {after the run, draw PNG plots into results/plots (needs gnuplot)}
+        --report    {}    {after the run, draw the plots and write results/report.html}
+        --drop-spectra {} {delete each sound's _spect.txt as soon as the sound is done (an hour at 44.1 kHz writes over 500 MB of it)}
         --help      {}    {print this help and exit}
         --version   {}    {print the version and exit}
     }
+
+    # Words that, first on the command line, name an action on a result
+    # tree instead of sound files ("./plot" or "-- plot" for a directory).
+    variable treeActions {plot report}
 }
 
 # Errors of this kind are the user's command line: exit status 2.
@@ -72,11 +88,18 @@ proc ::orvale::cli::optionTable {} {
 # help or version), settings (setting value ... in command-line order), out,
 # and paths. Values are not checked here; see checkSettings.
 proc ::orvale::cli::parseArgs {argv} {
+    variable treeActions
     set table [optionTable]
-    set result [dict create action analyse settings {} out . paths {}]
+    set result [dict create action analyse settings {} out . paths {} \
+        plots 0 report 0 dropSpectra 0]
     set settings {}
     set paths {}
-    for {set k 0} {$k < [llength $argv]} {incr k} {
+    set first 0
+    if {[lindex $argv 0] in $treeActions} {
+        dict set result action [lindex $argv 0]
+        set first 1
+    }
+    for {set k $first} {$k < [llength $argv]} {incr k} {
         set word [lindex $argv $k]
         if {$word eq "--"} {
             lappend paths {*}[lrange $argv $k+1 end]
@@ -110,11 +133,22 @@ proc ::orvale::cli::parseArgs {argv} {
             --help    { dict set result action help }
             --version { dict set result action version }
             --out     { dict set result out $value }
+            --plots   { dict set result plots 1 }
+            --report  { dict set result report 1 }
+            --drop-spectra { dict set result dropSpectra 1 }
             default   { lappend settings $word $value }
         }
     }
     dict set result settings $settings
     dict set result paths $paths
+    set action [dict get $result action]
+    if {$action in $treeActions} {
+        if {[llength $settings] || [llength $paths] > 1 || [dict get $result out] ne "."
+                || [dict get $result plots] || [dict get $result report]
+                || [dict get $result dropSpectra]} {
+            usageError "orvale $action takes one results directory and no options"
+        }
+    }
     return $result
 }
 
@@ -208,6 +242,28 @@ proc ::orvale::cli::requireLibrary {} {
     package require Orvale 1.0
 }
 
+# Sources the front end's modules: beside this script (the source tree), or
+# else in the directory that orvale::host was loaded from (an install).
+proc ::orvale::cli::requireModules {} {
+    variable scriptDir
+    variable modules
+    if {[namespace exists ::orvale::tables]} {
+        return
+    }
+    requireHost
+    set hostScript [lindex [package ifneeded orvale::host [package present orvale::host]] end]
+    foreach dir [list $scriptDir [file dirname $hostScript]] {
+        if {[file exists [file join $dir [lindex $modules 0]]]} {
+            foreach module $modules {
+                uplevel #0 [list source [file join $dir $module]]
+            }
+            return
+        }
+    }
+    fail "the front end's modules ([join $modules {, }]) are neither in $scriptDir\
+        nor beside $hostScript"
+}
+
 # The file's base name as the command derives it, for the clash warning.
 proc ::orvale::cli::baseName {path} {
     set name [lindex [split $path /] end]
@@ -244,13 +300,26 @@ proc ::orvale::cli::soundFiles {paths} {
             fail "cannot read directory $path"
         }
         set found {}
+        set flac 0
         foreach file [glob -nocomplain -types f -directory $abs *] {
-            if {[string tolower [file extension $file]] in $soundExtensions} {
+            set extension [string tolower [file extension $file]]
+            if {$extension in $soundExtensions} {
                 lappend found $file
+            } elseif {$extension eq ".flac"} {
+                incr flac
             }
         }
+        # Snack would read FLAC as noise at the wrong rate: it is never picked.
+        set flacHint "Snack cannot read FLAC: convert to WAV first, for example with sox"
         if {![llength $found]} {
-            fail "no sound files ([join [lmap e $soundExtensions {string range $e 1 end}] {, }]) in directory $path"
+            set message "no sound files ([join [lmap e $soundExtensions {string range $e 1 end}] {, }]) in directory $path"
+            if {$flac} {
+                append message " ($flac FLAC files: $flacHint)"
+            }
+            fail $message
+        }
+        if {$flac} {
+            puts stderr "orvale: warning: $flac FLAC files in $path left out ($flacHint)"
         }
         foreach file [lsort -dictionary $found] {
             if {![file readable $file]} {
@@ -312,10 +381,19 @@ proc ::orvale::cli::usage {} {
     variable runOptions
     set lines {
         "Usage: orvale \[options\] FILE|DIR..."
+        "       orvale plot \[RESULTS_DIR\]"
+        "       orvale report \[RESULTS_DIR\]"
         ""
         "Computes soundscape-ecology indices (ACI, Shannon, level classes, evenness)"
         "for each sound file. A directory stands for the sound files directly in it"
-        "(wav, aif, aiff, aifc, au, snd, ogg, mp3), sorted by name."
+        "(wav, aif, aiff, aifc, au, snd, ogg, mp3), sorted by name. Files that Snack"
+        "would misread (FLAC, unknown or empty files) are refused before the run."
+        ""
+        "Every run also writes results/summary.csv (a row per sound: file, start time"
+        "from a YYYYMMDD_HHMMSS name, settings, per-file indices), results/intervals.csv"
+        "(a row per analysed interval) and results/run.log. 'orvale plot' redraws the"
+        "plots and 'orvale report' writes results/report.html from an existing"
+        "results directory (default: ./results)."
         ""
         "TIME is seconds (90, 1.5) or M:SS or H:MM:SS with an optional fraction"
         "(1:30, 0:01:30.250). The setting that each option sets is shown in"
@@ -342,13 +420,21 @@ proc ::orvale::cli::usage {} {
 }
 
 # One batch over the files: every check comes before the first file is
-# written, since the command starts by creating results/.
+# written, since the command starts by creating results/. Then the tables,
+# and the plots and report when asked for.
 proc ::orvale::cli::analyse {opts} {
     requireHost
     set settings [checkSettings [dict get $opts settings]]
     requireLibrary
+    requireModules
     set files [soundFiles [dict get $opts paths]]
     warnClashes $files
+    set sounds [::orvale::inputs::inspect $files]
+    set report [dict get $opts report]
+    set plots [expr {[dict get $opts plots] || $report}]
+    if {$plots} {
+        ::orvale::plots::requireGnuplot
+    }
 
     set out [file normalize [dict get $opts out]]
     if {[file exists $out] && ![file isdirectory $out]} {
@@ -360,17 +446,161 @@ proc ::orvale::cli::analyse {opts} {
     cd $out
 
     ::host::configure -files $files -set $settings \
-        -progress [list [namespace current]::progress]
-    ::host::run
+        -progress [list [namespace current]::soundStarted]
+    set run [runBatch $sounds [dict get $opts dropSpectra] [dict get $opts argv]]
+    if {[dict get $run failed]} {
+        return -options [dict get $run options] [dict get $run message]
+    }
 
+    set results [file join $out results]
     set count [llength $files]
     puts stderr "orvale: analysed $count [expr {$count == 1 ? "sound" : "sounds"}];\
-        results in [file join $out results]"
+        results in $results"
+    if {$plots} {
+        set n [::orvale::plots::draw $results]
+        puts stderr "orvale: $n plots in [file join $results plots]"
+    }
+    if {$report} {
+        puts stderr "orvale: report: [::orvale::report::write $results]"
+    }
+}
+
+# The run in progress, for soundStarted: started (index of the sound under
+# way), bases (the sounds' base names), dropSpectra, log (progress lines).
+namespace eval ::orvale::cli {
+    variable current {}
+}
+
+# Progress callback of the host, inside the command's run: an error here
+# would end the run, so nothing may escape.
+proc ::orvale::cli::soundStarted {index count file} {
+    variable current
+    progress $index $count $file
+    try {
+        dict set current started $index
+        dict lappend current log "\[$index/$count\] $file\
+            ([clock format [clock seconds] -format %H:%M:%S])"
+        # The previous sound is done once the next one opens.
+        if {[dict get $current dropSpectra] && $index > 1} {
+            dropSpectra [lindex [dict get $current bases] $index-2]
+        }
+    } on error {message} {
+        puts stderr "orvale: warning: $message"
+    }
+}
+
+proc ::orvale::cli::dropSpectra {base} {
+    set path [::orvale::tables::perFilePath results $base _spect.txt]
+    if {[catch {file delete $path} message]} {
+        puts stderr "orvale: warning: cannot delete $path: $message"
+    }
+}
+
+# Runs the command over the configured files in the current directory and
+# writes summary.csv, intervals.csv and run.log for the sounds it finished,
+# all of them unless it failed. Returns a dict: failed, and when it failed
+# the message and return options of the command's error.
+proc ::orvale::cli::runBatch {sounds dropSpectra argv} {
+    variable current
+    set bases [lmap s $sounds {baseName [dict get $s path]}]
+    set current [dict create started 0 dropSpectra $dropSpectra bases $bases log {}]
+    set capture [::orvale::tables::startCapture .]
+    set began [clock seconds]
+    set failed [catch {::host::run} message options]
+    set traces [::orvale::tables::captured . $capture]
+    if {$failed} {
+        # Every sound before the one under way is finished.
+        set done [expr {max(0, [dict get $current started] - 1)}]
+    } else {
+        set done [llength $sounds]
+        if {$dropSpectra && $done} {
+            dropSpectra [lindex $bases end]
+        }
+    }
+
+    set blocks [::orvale::tables::parseTrace [dict get $traces parametri.txt]]
+    set finished {}
+    foreach sound [lrange $sounds 0 $done-1] block $blocks base [lrange $bases 0 $done-1] {
+        if {$sound eq ""} break
+        if {$block eq "" || [dict get $block sndName] ne $base} {
+            set result [dict create failed 1 options {-code error -errorcode {ORVALE FAIL}} \
+                message "parametri.txt does not hold this run's block for [dict get $sound path]"]
+            return $result
+        }
+        dict set sound params $block
+        dict set sound settings [dict create window $::host::v(wintype) \
+            preemph $::host::v(preemph) channel $::host::v(channel)]
+        lappend finished $sound
+    }
+    # A one-sound run leaves Summary.txt as an earlier run wrote it.
+    set summaryRows {}
+    if {[llength $sounds] > 1} {
+        set summaryRows [::orvale::tables::commandSummary results]
+    }
+    set randLines [::orvale::tables::lines [dict get $traces rand.txt]]
+    set log [dict create argv $argv directory [pwd] began $began ended [clock seconds] \
+        sounds [llength $sounds] done $done progress [dict get $current log] traces $traces]
+    if {$failed} {
+        dict set log error $message
+    }
+    try {
+        foreach warning [::orvale::tables::write results $finished $randLines $summaryRows] {
+            puts stderr "orvale: warning: $warning"
+        }
+        ::orvale::tables::writeRunLog results $log
+    } on error {tableMessage tableOptions} {
+        if {!$failed} {
+            return -options $tableOptions $tableMessage
+        }
+    }
+    if {$failed} {
+        puts stderr "orvale: results/summary.csv and intervals.csv hold the $done\
+            [expr {$done == 1 ? "sound" : "sounds"}] finished before the failure"
+        return [dict create failed 1 message $message options $options]
+    }
+    return [dict create failed 0]
+}
+
+# The results directory that plot and report work on: the one given, or
+# ./results, or the results/ inside the directory given (an --out).
+proc ::orvale::cli::resultsDir {path} {
+    if {$path eq ""} {
+        set path results
+    }
+    set dir [file normalize $path]
+    if {![file exists [file join $dir summary.csv]]
+            && [file exists [file join $dir results summary.csv]]} {
+        set dir [file join $dir results]
+    }
+    if {![file isdirectory $dir]} {
+        fail "no such results directory: $path"
+    }
+    if {![file exists [file join $dir summary.csv]]} {
+        fail "no summary.csv in $path: analyse the recordings with orvale first"
+    }
+    return $dir
+}
+
+# orvale plot / orvale report on an existing result tree.
+proc ::orvale::cli::treeAction {action opts} {
+    requireModules
+    set dir [resultsDir [lindex [dict get $opts paths] 0]]
+    switch -- $action {
+        plot {
+            ::orvale::plots::requireGnuplot
+            set n [::orvale::plots::draw $dir]
+            puts stderr "orvale: $n plots in [file join $dir plots]"
+        }
+        report {
+            puts stderr "orvale: report: [::orvale::report::write $dir]"
+        }
+    }
 }
 
 proc ::orvale::cli::main {argv} {
     try {
         set opts [parseArgs $argv]
+        dict set opts argv $argv
         switch -- [dict get $opts action] {
             help {
                 requireHost
@@ -382,6 +612,9 @@ proc ::orvale::cli::main {argv} {
             }
             analyse {
                 analyse $opts
+            }
+            plot - report {
+                treeAction [dict get $opts action] $opts
             }
         }
     } trap {ORVALE USAGE} {message} {
