@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 TCLSH ?= tclsh
 
-.PHONY: all bootstrap build test run install clean
+.PHONY: all bootstrap build test run install clean bench
 
 all: build
 
@@ -31,3 +31,7 @@ install: build
 
 clean:
 	rm -rf $(BUILD) demo
+
+# Speed and memory against Snack's own cost: see bench/bench.tcl.
+bench: build
+	ORVALE_LIBDIR=$(abspath $(BUILD))/lib TCLLIBPATH=$(abspath $(BUILD))/lib $(TCLSH) bench/bench.tcl -data $(abspath $(BUILD))/bench-data
