@@ -461,7 +461,8 @@ proc ::orvale::cli::analyse {opts} {
         puts stderr "orvale: $n plots in [file join $results plots]"
     }
     if {$report} {
-        puts stderr "orvale: report: [::orvale::report::write $results]"
+        set label [file join [dict get $opts out] results]
+        puts stderr "orvale: report: [::orvale::report::write $results $label]"
     }
 }
 
@@ -584,7 +585,8 @@ proc ::orvale::cli::resultsDir {path} {
 # orvale plot / orvale report on an existing result tree.
 proc ::orvale::cli::treeAction {action opts} {
     requireModules
-    set dir [resultsDir [lindex [dict get $opts paths] 0]]
+    set given [lindex [dict get $opts paths] 0]
+    set dir [resultsDir $given]
     switch -- $action {
         plot {
             ::orvale::plots::requireGnuplot
@@ -592,7 +594,13 @@ proc ::orvale::cli::treeAction {action opts} {
             puts stderr "orvale: $n plots in [file join $dir plots]"
         }
         report {
-            puts stderr "orvale: report: [::orvale::report::write $dir]"
+            # The page names the directory as the user did.
+            if {$given eq ""} {
+                set given results
+            } elseif {$dir ne [file normalize $given]} {
+                set given [file join $given results]
+            }
+            puts stderr "orvale: report: [::orvale::report::write $dir $given]"
         }
     }
 }

@@ -135,8 +135,9 @@ proc ::orvale::report::plotsMissing {resultsDir sounds} {
 }
 
 # Writes resultsDir/report.html and returns its path. Plots that are
-# missing are drawn first when gnuplot is there.
-proc ::orvale::report::write {resultsDir} {
+# missing are drawn first when gnuplot is there. label names the directory
+# on the page, as the user gave it.
+proc ::orvale::report::write {resultsDir {label {}}} {
     variable indexColumns
     variable settingColumns
     variable intervalColumns
@@ -160,7 +161,10 @@ proc ::orvale::report::write {resultsDir} {
     set page "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
     append page "<title>[html $title]</title>\n<style>$style</style>\n</head>\n<body>\n"
     append page "<h1>[html $title]</h1>\n"
-    append page "<p class=\"meta\">[html "Results: $resultsDir. Page written\
+    if {$label eq ""} {
+        set label $resultsDir
+    }
+    append page "<p class=\"meta\">[html "Results: $label. Page written\
         [clock format [clock seconds] -format {%Y-%m-%d %H:%M:%S}]."]</p>\n"
     append page "<nav><a href=\"#indices\">Per-file indices</a><a href=\"#settings\">Settings</a>\
         <a href=\"#recordings\">Recordings</a><a href=\"#reading\">Reading the numbers</a>\
