@@ -88,12 +88,15 @@ proc ::orvale::jobs::run {jobs {sshloginfile {}}} {
     # parallel ends with the number of failed jobs as its status.
     catch {close $chan}
 
+    # The workers' trees hold nothing that a serial run would have left.
     if {$failed >= 0} {
         set message [readFile [file join $work $failed error.txt]]
+        file delete -force $work
         return -code error -errorcode {ORVALE WORKER} $message
     }
     if {$next < $count} {
-        error "the workers stopped after [expr {$next}] of $count sounds (see [file join $work])"
+        file delete -force $work
+        error "the workers stopped after $next of $count sounds"
     }
     profile $work $count
     file delete -force $work

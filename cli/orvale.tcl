@@ -19,7 +19,7 @@ namespace eval ::orvale::cli {
     # Installed, this file is bin/orvale and its modules sit in the package
     # directory instead; see requireModules.
     variable scriptDir [file dirname [file normalize [info script]]]
-    variable modules {inputs.tcl tables.tcl plots.tcl report.tcl}
+    variable modules {inputs.tcl tables.tcl plots.tcl report.tcl jobs.tcl}
 
     # Extensions of the sound files that a directory stands for.
     variable soundExtensions {.wav .aif .aiff .aifc .au .snd .ogg .mp3}
@@ -50,6 +50,8 @@ namespace eval ::orvale::cli {
         --plots     {}    {after the run, draw PNG plots into results/plots (needs gnuplot)}
         --report    {}    {after the run, draw the plots and write results/report.html}
         --drop-spectra {} {delete each sound's _spect.txt as soon as the sound is done (an hour at 44.1 kHz writes over 500 MB of it)}
+        --jobs      N     {analyse the sounds in N worker processes run by GNU parallel; the merged tree is the serial run's (default 1)}
+        --sshloginfile FILE {with --jobs, spread the workers over the machines GNU parallel reads from FILE; they must share --out and the sound files}
         --help      {}    {print this help and exit}
         --version   {}    {print the version and exit}
     }
@@ -91,7 +93,7 @@ proc ::orvale::cli::parseArgs {argv} {
     variable treeActions
     set table [optionTable]
     set result [dict create action analyse settings {} out . paths {} \
-        plots 0 report 0 dropSpectra 0]
+        plots 0 report 0 dropSpectra 0 jobs 1 sshloginfile {}]
     set settings {}
     set paths {}
     set first 0
@@ -136,6 +138,13 @@ proc ::orvale::cli::parseArgs {argv} {
             --plots   { dict set result plots 1 }
             --report  { dict set result report 1 }
             --drop-spectra { dict set result dropSpectra 1 }
+            --jobs    {
+                if {![string is digit -strict $value] || $value < 1} {
+                    usageError "--jobs needs a whole number of workers, 1 or more, not \"$value\""
+                }
+                dict set result jobs [scan $value %d]
+            }
+            --sshloginfile { dict set result sshloginfile $value }
             default   { lappend settings $word $value }
         }
     }
@@ -145,7 +154,8 @@ proc ::orvale::cli::parseArgs {argv} {
     if {$action in $treeActions} {
         if {[llength $settings] || [llength $paths] > 1 || [dict get $result out] ne "."
                 || [dict get $result plots] || [dict get $result report]
-                || [dict get $result dropSpectra]} {
+                || [dict get $result dropSpectra] || [dict get $result jobs] != 1
+                || [dict get $result sshloginfile] ne ""} {
             usageError "orvale $action takes one results directory and no options"
         }
     }
@@ -436,6 +446,22 @@ proc ::orvale::cli::analyse {opts} {
         ::orvale::plots::requireGnuplot
     }
 
+    # One process, or workers under GNU parallel whose merged tree is the same.
+    set runner ::host::run
+    if {[dict get $opts jobs] > 1} {
+        if {[auto_execok parallel] eq ""} {
+            fail "--jobs needs GNU parallel (Debian package parallel)"
+        }
+        set loginFile [dict get $opts sshloginfile]
+        if {$loginFile ne ""} {
+            set loginFile [file normalize $loginFile]
+            if {![file readable $loginFile]} {
+                fail "--sshloginfile $loginFile cannot be read"
+            }
+        }
+        set runner [list ::orvale::jobs::run [dict get $opts jobs] $loginFile]
+    }
+
     set out [file normalize [dict get $opts out]]
     if {[file exists $out] && ![file isdirectory $out]} {
         fail "--out $out is not a directory"
@@ -447,7 +473,7 @@ proc ::orvale::cli::analyse {opts} {
 
     ::host::configure -files $files -set $settings \
         -progress [list [namespace current]::soundStarted]
-    set run [runBatch $sounds [dict get $opts dropSpectra] [dict get $opts argv]]
+    set run [runBatch $sounds [dict get $opts dropSpectra] [dict get $opts argv] $runner]
     if {[dict get $run failed]} {
         return -options [dict get $run options] [dict get $run message]
     }
@@ -501,13 +527,13 @@ proc ::orvale::cli::dropSpectra {base} {
 # writes summary.csv, intervals.csv and run.log for the sounds it finished,
 # all of them unless it failed. Returns a dict: failed, and when it failed
 # the message and return options of the command's error.
-proc ::orvale::cli::runBatch {sounds dropSpectra argv} {
+proc ::orvale::cli::runBatch {sounds dropSpectra argv {runner ::host::run}} {
     variable current
     set bases [lmap s $sounds {baseName [dict get $s path]}]
     set current [dict create started 0 dropSpectra $dropSpectra bases $bases log {}]
     set capture [::orvale::tables::startCapture .]
     set began [clock seconds]
-    set failed [catch {::host::run} message options]
+    set failed [catch {{*}$runner} message options]
     set traces [::orvale::tables::captured . $capture]
     if {$failed} {
         # Every sound before the one under way is finished.
