@@ -56,7 +56,10 @@ int Host::evalTruncated(const std::string& script, const char* name)
 
 void Host::resultElements(int& count, Tcl_Obj**& elements) const
 {
-    if (Tcl_ListObjGetElements(interp_, result(), &count, &elements) != TCL_OK) throw TclFailure{};
+    // Snack answers a frame it cannot read (its file gone since the sound opened) with the
+    // reason as an ordinary result: that text says more than the list parser's complaint.
+    if (Tcl_ListObjGetElements(nullptr, result(), &count, &elements) != TCL_OK)
+        throw RunError("expected a list of values but got: " + resultString().substr(0, 200));
 }
 
 double Host::elementDouble(Tcl_Obj* element) const

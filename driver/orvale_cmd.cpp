@@ -1,8 +1,13 @@
 #include "driver/orvale_cmd.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "driver/analysis_params.h"
 #include "driver/host.h"
@@ -79,6 +84,30 @@ void readParams(Host& host, TextFile& trace, FileRun& run)
     trace.printf("n intervalli fft \t %d \n\n", run.nFrames);
 }
 
+// Snack opens a path it cannot read as an empty sound, without an error: a file that is
+// missing, unreadable or a directory would give a table of zeros as if it were silence.
+void checkSoundFile(const std::string& name)
+{
+    Tcl_Obj* path = Tcl_NewStringObj(name.c_str(), static_cast<int>(name.size()));
+    Tcl_IncrRefCount(path);
+    Tcl_StatBuf st;
+    int error = 0;
+    if (Tcl_FSAccess(path, R_OK) != 0) error = Tcl_GetErrno() ? Tcl_GetErrno() : ENOENT;
+    else if (Tcl_FSStat(path, &st) == 0 && S_ISDIR(Tcl_GetModeFromStat(&st))) error = EISDIR;
+    Tcl_DecrRefCount(path);
+    if (error) throw RunError("couldn't open \"" + name + "\": " + Tcl_ErrnoMsg(error));
+}
+
+// Like makeDir, but a directory that could not be made for want of permission or space says
+// so, instead of leaving the first file opened in it to report that it does not exist.
+int makeResultDir(const std::string& path)
+{
+    if (::mkdir(path.c_str(), 0777) == 0) return 0;
+    const int error = errno;
+    // These the first open in it reports with the same reason.
+    return error == EEXIST || error == ENOTDIR || error == ENOENT ? 0 : error;
+}
+
 void processFile(Host& host, int index, bool multiFile, RunTotals& totals)
 {
     host.eval("set snd [snack::sound -file [lindex $listaFile " + std::to_string(index) + "]]");
@@ -89,14 +118,18 @@ void processFile(Host& host, int index, bool multiFile, RunTotals& totals)
     run.multiFile = multiFile;
     run.sndName = host.resultString();
     run.sndBase = baseName(run.sndName);
+    checkSoundFile(run.sndName);
+    const std::string dir = "results/" + run.sndBase;
+    int dirError = 0;
     {
         TextFile trace("parametri.txt", "a");
         if (!trace.error().empty()) throw RunError(trace.error());
         trace.printf("sndName %s\n", run.sndBase.c_str());
         readParams(host, trace, run);
-        makeDir("results/" + run.sndBase);
+        dirError = makeResultDir(dir);
         closeOrThrow(trace);
     }
+    if (dirError) throw RunError(dir + ": " + std::strerror(dirError));
     // Settings are refused before anything is written for the sound.
     checkSettings(host, run);
 

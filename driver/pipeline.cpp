@@ -82,6 +82,32 @@ void analyseInterval(Host& host, const FileRun& run, FileAccumulators& acc, int 
 
 SoundFrames framesOf(const FileRun& run) { return {run.p.sndLen, run.p.fftlen, run.nFrames}; }
 
+// The FFT lengths Snack's powerSpectrum accepts.
+constexpr int kMinFftLength = 8;
+constexpr int kMaxFftLength = 65536;
+// A random draw is 15 bits.
+constexpr int kMaxDraws = 32768;
+
+// The tables for `slots` intervals, taken and given back: a failure is logged and refused
+// before anything is written for the sound, not after its earlier results were emptied.
+void tryTables(const FileRun& run, std::int64_t slots)
+{
+    FileAccumulators trial(run.p.frEnd - run.p.frStart);
+    reserveTables(trial, slots);
+}
+
+// Every interval reads v(fftlen) as an integer, where the trace reads a number: a value such
+// as 512.0 would pass the trace and fail at the first interval, after the sound's earlier
+// results were emptied. Read as a script would, in the caller's frame.
+void checkWholeFftlen(Host& host)
+{
+    Tcl_Obj* value = Tcl_GetVar2Ex(host.interp(), "v", "fftlen", 0);
+    int whole = 0;
+    if (value && Tcl_GetIntFromObj(nullptr, value, &whole) != TCL_OK)
+        throw RunError("v(fftlen) is \"" + std::string(Tcl_GetString(value)) +
+                       "\": each interval asks Snack for frames of that many samples, a whole number");
+}
+
 }  // namespace
 
 const char FileAccumulators::kFrameScript[] =
@@ -100,6 +126,11 @@ FileAccumulators::FileAccumulators(int bins)
 void checkSettings(Host& host, FileRun& run)
 {
     const AnalysisParams& p = run.p;
+    // Any other length fails at Snack's first frame; with no interval to analyse it would
+    // instead size the tables, up to a thousand million bins written as zeros.
+    if (p.fftlen < kMinFftLength || p.fftlen > kMaxFftLength || (p.fftlen & (p.fftlen - 1)) != 0)
+        throw RunError("v(fftlen) is " + str(p.fftlen) + ": Snack's powerSpectrum takes a power of two from " +
+                       str(kMinFftLength) + " to " + str(kMaxFftLength));
     if (p.tInt < 1)
         throw RunError("tInt is " + str(p.tInt) + " frames for " + run.sndName +
                        ": an analysis interval must hold at least one frame (a(tInt) too short?)");
@@ -111,6 +142,9 @@ void checkSettings(Host& host, FileRun& run)
     if (p.random == 0) {
         if (p.tStart < 0)
             throw RunError("tStart is " + str(p.tStart) + ": the analysed stretch starts before the sound");
+        const auto starts = gridStarts(p.tStart, p.tEnd, p.tInt, p.distInt, framesOf(run));
+        tryTables(run, static_cast<std::int64_t>(starts.size()));
+        if (!starts.empty()) checkWholeFftlen(host);
         return;
     }
 
@@ -118,6 +152,11 @@ void checkSettings(Host& host, FileRun& run)
     run.lenSec = host.truncated(host.resultDouble(), "length in seconds");
     host.eval("set aaa [$snd cget -rate]");
     run.sampleRate = host.resultDouble();
+    tryTables(run, p.nRand);
+    // Without this a count typed with a few zeros too many draws for days and fills the disk.
+    if (p.nRand > kMaxDraws)
+        throw RunError("nRand is " + str(p.nRand) + ": a draw picks one of " + str(kMaxDraws) +
+                       " values, so more random intervals per sound than that could only repeat them");
     if (p.nRand <= 0) return;
 
     const std::string what = run.sndName + " (" + str(run.lenSec) + " s, " + str(run.nFrames) +
@@ -131,6 +170,7 @@ void checkSettings(Host& host, FileRun& run)
     if (!first || !randomFits(*first, p.tInt, framesOf(run)))
         throw RunError("random intervals cannot be drawn from " + what +
                        ": no drawable second leaves room for a whole interval");
+    checkWholeFftlen(host);
 }
 
 void analyseFile(Host& host, const FileRun& run, RunTotals& totals)
