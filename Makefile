@@ -1,10 +1,13 @@
 # make run: install what is missing, build, analyse the demo recordings.
 # make test: install what is missing, build, run the whole suite.
+# make test-sanitize: the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer,
+# plus hostile settings and a bounded fuzzing run of the index routines.
 BUILD ?= build
+SANITIZE_BUILD ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 TCLSH ?= tclsh
 
-.PHONY: all bootstrap build test run install clean bench
+.PHONY: all bootstrap build test test-sanitize run install clean bench
 
 all: build
 
@@ -18,6 +21,11 @@ build: bootstrap
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+test-sanitize: bootstrap
+	cmake -S . -B $(SANITIZE_BUILD) -DORVALE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+
 run: build
 	$(TCLSH) scripts/make_demo.tcl demo/sounds
 	ORVALE_LIBDIR=$(BUILD)/lib $(TCLSH) cli/orvale.tcl --interval 1000 --step 1000 --plots --out demo/out demo/sounds
@@ -30,7 +38,7 @@ install: build
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) demo
+	rm -rf $(BUILD) $(SANITIZE_BUILD) demo
 
 # Speed and memory against Snack's own cost: see bench/bench.tcl.
 bench: build
