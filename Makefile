@@ -25,6 +25,7 @@ test-sanitize: bootstrap
 	cmake -S . -B $(SANITIZE_BUILD) -DORVALE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+	@grep -h -E '^hostile:|^Done [0-9]+ runs' $(SANITIZE_BUILD)/Testing/Temporary/LastTest.log || true
 
 run: build
 	$(TCLSH) scripts/make_demo.tcl demo/sounds
