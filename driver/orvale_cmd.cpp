@@ -148,7 +148,9 @@ int runBatch(Tcl_Interp* interp)
     host.eval("llength $listaFile");
     const int nFiles = host.resultInt();
 
-    makeDir("results");
+    // With nothing to analyse a directory that cannot be made is no error.
+    const int resultsError = makeResultDir("results");
+    if (resultsError && nFiles > 0) throw RunError(std::string("results: ") + std::strerror(resultsError));
     const bool multiFile = nFiles > 1;
     if (multiFile) {
         for (const char* table : kCrossFileTables) emptyFile(table);
