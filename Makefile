@@ -20,6 +20,7 @@ build: bootstrap
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@grep -h '^hostile:' $(BUILD)/Testing/Temporary/LastTest.log || true
 
 test-sanitize: bootstrap
 	cmake -S . -B $(SANITIZE_BUILD) -DORVALE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
