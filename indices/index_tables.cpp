@@ -31,6 +31,24 @@ struct Optional {
     explicit operator bool() const { return file.has_value(); }
 };
 
+// One interval's line of an index table, ended by "\n", and its lines of the surface file.
+void writeIndexRow(TextFile& table, TextFile& surface, int k, const std::vector<std::optional<double>>& values)
+{
+    for (std::size_t b = 0; b < values.size(); ++b) {
+        surface.putInt(k, '\t');
+        surface.putInt(static_cast<std::int64_t>(b), '\t');
+        if (const auto& value = values[b]) {
+            table.putFixed(*value, "\t");
+            surface.putFixed(*value, "\n");
+        } else {
+            // Stored files keep these two shapes of an undefined cell.
+            table.putFixed(0.0, "\t ");
+            surface.put("0\n");
+        }
+    }
+    table.put("\n");
+}
+
 }  // namespace
 
 void writeShannon(const std::string& sndBase, double index, bool multiFile)
@@ -63,36 +81,13 @@ void writeAciTables(const std::string& sndBase, int k, const IntervalAci& interv
     {
         TextFile aci(resultPath(sndBase, "_aci.txt"), "a");
         TextFile surf(resultPath(sndBase, "_surf.txt"), "a");
-        for (std::size_t b = 0; b < interval.aci.size(); ++b) {
-            surf.putInt(k, '\t');
-            surf.putInt(static_cast<std::int64_t>(b), '\t');
-            if (const auto& value = interval.aci[b]) {
-                aci.putFixed(*value, "\t");
-                surf.putFixed(*value, "\n");
-            } else {
-                // Stored files keep these two shapes of an undefined cell.
-                aci.putFixed(0.0, "\t ");
-                surf.put("0\n");
-            }
-        }
-        aci.put("\n");
+        writeIndexRow(aci, surf, k, interval.aci);
         closeAll({&aci, &surf});
     }
     TextFile aciIf(resultPath(sndBase, "_aciIf.txt"), "a");
     TextFile surfIf(resultPath(sndBase, "_surfIf.txt"), "a");
     TextFile total(resultPath(sndBase, "_AciIfTot.txt"), "a");
-    for (std::size_t b = 0; b < interval.aciIf.size(); ++b) {
-        surfIf.putInt(k, '\t');
-        surfIf.putInt(static_cast<std::int64_t>(b), '\t');
-        if (const auto& value = interval.aciIf[b]) {
-            aciIf.putFixed(*value, "\t");
-            surfIf.putFixed(*value, "\n");
-        } else {
-            aciIf.putFixed(0.0, "\t ");
-            surfIf.put("0\n");
-        }
-    }
-    aciIf.put("\n");
+    writeIndexRow(aciIf, surfIf, k, interval.aciIf);
     total.putFixed(interval.aciIfTot, "\n");
     closeAll({&total, &aciIf, &surfIf});
 }
