@@ -26,11 +26,12 @@ std::string str(int v) { return std::to_string(v); }
 
 void logAllocation(const std::string& message) { appendText("DEBUG_C.txt", message); }
 
-// Capacity for `slots` rows in both tables; a failure is logged and ends the command.
+// Capacity for `slots` rows of ACI values and the ACI-If totals; a failure is logged and
+// ends the command.
 void reserveTables(FileAccumulators& acc, std::int64_t slots)
 {
     if (slots < 0) slots = 0;
-    bool rowsFailed = false, ifRowsFailed = false;
+    bool rowsFailed = false, ifTotFailed = false;
     try {
         acc.aciRows.reserve(static_cast<std::size_t>(slots) * static_cast<std::size_t>(acc.nBins));
     } catch (const std::bad_alloc&) {
@@ -39,43 +40,32 @@ void reserveTables(FileAccumulators& acc, std::int64_t slots)
         rowsFailed = true;
     }
     try {
-        acc.aciIfRows.reserve(static_cast<std::size_t>(slots) * static_cast<std::size_t>(acc.nIfBins));
+        acc.aciIfTot.assign(static_cast<std::size_t>(acc.nIfBins), 0.0);
     } catch (const std::bad_alloc&) {
-        ifRowsFailed = true;
-    } catch (const std::length_error&) {
-        ifRowsFailed = true;
+        ifTotFailed = true;
     }
     if (rowsFailed) logAllocation("\nERRORE ALLOCAZIONE MEMORIA 1\n ");
-    if (ifRowsFailed) logAllocation("\nERRORE ALLOCAZIONE MEMORIA 1 If\n ");
-    if (rowsFailed || ifRowsFailed)
+    if (ifTotFailed) logAllocation("\nERRORE ALLOCAZIONE MEMORIA 1 If\n ");
+    if (rowsFailed || ifTotFailed)
         throw RunError("not enough memory for " + std::to_string(slots) + " intervals of " +
                        str(acc.nBins) + " bins");
 }
 
-// Row k of both tables, all zero, before the interval is analysed.
-void addRows(FileAccumulators& acc)
+// Row k of the ACI table, all zero, before the interval is analysed.
+void addRow(FileAccumulators& acc)
 {
-    const int k = acc.nIntervals;
-    bool rowFailed = false, ifRowFailed = false;
     try {
         acc.aciRows.resize(acc.aciRows.size() + static_cast<std::size_t>(acc.nBins), 0.0);
     } catch (const std::bad_alloc&) {
-        rowFailed = true;
+        const int k = acc.nIntervals;
+        logAllocation("\nERRORE ALLOCAZIONE MEMORIA 2 " + str(k) + "\n ");
+        throw RunError("not enough memory for interval " + str(k));
     }
-    try {
-        acc.aciIfRows.resize(acc.aciIfRows.size() + static_cast<std::size_t>(acc.nIfBins), 0.0);
-    } catch (const std::bad_alloc&) {
-        ifRowFailed = true;
-    }
-    const std::string message = "\nERRORE ALLOCAZIONE MEMORIA 2 " + str(k) + "\n ";
-    if (rowFailed) logAllocation(message);
-    if (ifRowFailed) logAllocation(message);
-    if (rowFailed || ifRowFailed) throw RunError("not enough memory for interval " + str(k));
 }
 
 void analyseInterval(Host& host, const FileRun& run, FileAccumulators& acc, int s)
 {
-    addRows(acc);
+    addRow(acc);
     spectAci(host, run, s, s + run.p.tInt, acc.nIntervals, acc);
     ++acc.nIntervals;
 }

@@ -19,11 +19,10 @@ struct FileAccumulators {
     std::vector<std::int64_t> totPow;  // per bin, over all intervals
     std::vector<std::int64_t> totFreq;
     CheckedVector<double> aciRows;     // nIntervals rows of nBins
-    CheckedVector<double> aciIfRows;   // nIntervals rows of nIfBins
+    CheckedVector<double> aciIfTot;    // nIfBins: the ACI-If rows summed, interval by interval
     int nIntervals = 0;
     double shannonSum = 0.0;
-    CheckedVector<std::int32_t> spectrogram;  // working rows of the current interval, reused
-    std::vector<std::int32_t> oddRow;         // a frame whose length differs from the first
+    CheckedVector<std::int32_t> row;   // the frame being read, reused
 
     // The same text for every frame: kept as objects, Tcl compiles them once per sound.
     KeptObject frameScript{kFrameScript};

@@ -24,6 +24,39 @@ locale_t classicLocale()
     return classic;
 }
 
+// Files are opened per interval: a fresh 128 KiB buffer each time would be zeroed and, at
+// that size, mapped and unmapped by malloc. Closed files give theirs back for the next.
+struct Buffer {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+};
+thread_local std::vector<Buffer> pool;
+
+constexpr std::size_t kPooled = 4;
+
+Buffer borrow(std::size_t atLeast)
+{
+    pool.reserve(kPooled);  // so that giving back never allocates
+    for (auto it = pool.rbegin(); it != pool.rend(); ++it)
+        if (it->size >= atLeast) {
+            Buffer b = std::move(*it);
+            pool.erase(std::next(it).base());
+            return b;
+        }
+    return {std::unique_ptr<char[]>(new char[atLeast]), atLeast};  // contents need no clearing
+}
+
+void giveBack(char* data, std::size_t size) noexcept
+{
+    if (!data) return;
+    // More buffers than files ever open at once would only hold memory.
+    if (pool.size() >= kPooled) {
+        delete[] data;
+        return;
+    }
+    pool.push_back({std::unique_ptr<char[]>(data), size});
+}
+
 }  // namespace
 
 TextFile::TextFile(std::string path, const char* mode) : path_(std::move(path))
@@ -34,7 +67,9 @@ TextFile::TextFile(std::string path, const char* mode) : path_(std::move(path))
     } else {
         // We buffer ourselves; stdio's own buffer would only copy everything once more.
         std::setvbuf(fp_, nullptr, _IONBF, 0);
-        buf_.resize(2 * kBlock);
+        Buffer b = borrow(2 * kBlock);
+        size_ = b.size;
+        buf_ = b.data.release();
     }
 }
 
@@ -50,7 +85,7 @@ void TextFile::flush()
     if (!fp_) used_ = 0;  // nothing can be written: drop it, the error is remembered
     if (used_ == 0) return;
     errno = 0;
-    if (std::fwrite(buf_.data(), 1, used_, fp_) != used_) fail();
+    if (std::fwrite(buf_, 1, used_, fp_) != used_) fail();
     used_ = 0;
 }
 
@@ -61,11 +96,17 @@ void TextFile::maybeFlush()
 
 char* TextFile::space(std::size_t n)
 {
-    if (used_ + n > buf_.size()) {
+    if (used_ + n > size_) {
         flush();
-        if (n > buf_.size()) buf_.resize(n);
+        if (n > size_) {
+            giveBack(buf_, size_);
+            buf_ = nullptr;  // borrow may throw: never leave a buffer owned twice
+            Buffer b = borrow(n);
+            size_ = b.size;
+            buf_ = b.data.release();
+        }
     }
-    return buf_.data() + used_;
+    return buf_ + used_;
 }
 
 bool TextFile::close()
@@ -76,6 +117,9 @@ bool TextFile::close()
         if (std::fflush(fp_) != 0) fail();
         if (std::fclose(fp_) != 0) fail();
         fp_ = nullptr;
+        giveBack(buf_, size_);
+        buf_ = nullptr;
+        size_ = 0;
     }
     return error_.empty();
 }
@@ -108,22 +152,6 @@ void TextFile::printf(const char* fmt, ...)
     }
     uselocale(previous);
 }
-
-namespace detail {
-
-// "0000" to "9999", four characters each.
-const char* const kQuads = [] {
-    static char table[40000];
-    for (int i = 0; i < 10000; ++i) {
-        table[4 * i] = static_cast<char>('0' + i / 1000);
-        table[4 * i + 1] = static_cast<char>('0' + i / 100 % 10);
-        table[4 * i + 2] = static_cast<char>('0' + i / 10 % 10);
-        table[4 * i + 3] = static_cast<char>('0' + i % 10);
-    }
-    return table;
-}();
-
-}  // namespace detail
 
 void TextFile::putInt(std::int64_t value, char after)
 {

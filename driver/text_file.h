@@ -1,7 +1,9 @@
 #pragma once
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +32,7 @@ public:
     // For writers that format many cells themselves: room for at least n bytes at the end of
     // the text, then the end of what was written there.
     char* space(std::size_t n);
-    void commit(const char* end) { used_ = static_cast<std::size_t>(end - buf_.data()); maybeFlush(); }
+    void commit(const char* end) { used_ = static_cast<std::size_t>(end - buf_); maybeFlush(); }
 
 private:
     void flush();
@@ -40,43 +42,51 @@ private:
     std::FILE* fp_ = nullptr;
     std::string path_;
     std::string error_;
-    std::vector<char> buf_;
+    char* buf_ = nullptr;  // borrowed from a pool of buffers, given back on close
+    std::size_t size_ = 0;
     std::size_t used_ = 0;
 };
 
 namespace detail {
-extern const char* const kQuads;
+static_assert(std::endian::native == std::endian::little, "the digit words below are laid out little-endian");
 
-// Up to four digits without leading zeros.
-inline char* smallInt(char* p, std::uint32_t u)
+// The eight decimal digits of u < 10^8 as the bytes of a word, most significant digit in
+// the lowest byte: all digits at once, halving each field in place.
+inline std::uint64_t eightDigits(std::uint32_t u)
 {
-    const char* q = kQuads + 4 * u;
-    const int skip = u >= 1000 ? 0 : u >= 100 ? 1 : u >= 10 ? 2 : 3;
-    std::memcpy(p, q + skip, 4);  // the table always has four characters to copy
-    return p + 4 - skip;
+    const std::uint64_t x = (u / 10000) | (std::uint64_t(u % 10000) << 32);  // two fields < 10^4
+    const std::uint64_t hundreds = ((x * 5243) >> 19) & 0x0000007F0000007FULL;  // field / 100
+    const std::uint64_t y = hundreds | ((x - 100 * hundreds) << 16);        // four fields < 100
+    const std::uint64_t tens = ((y * 103) >> 10) & 0x000F000F000F000FULL;   // field / 10
+    return tens | ((y - 10 * tens) << 8);
 }
 }  // namespace detail
 
-// Writes "%d" of a 32-bit integer at p (at most 11 bytes, 12 may be touched) and returns the
-// end: the spectrogram's hot path, one call per value.
+// Writes "%d" of a 32-bit integer at p and returns the end: the spectrogram's hot path, one
+// call per value. At most 11 bytes; p must have room for 12, as whole words are stored.
 inline char* formatInt(char* p, std::int32_t value)
 {
+    constexpr std::uint64_t kZeros = 0x3030303030303030ULL;  // '0' in every byte
     std::uint32_t u = static_cast<std::uint32_t>(value);
     if (value < 0) {
         *p++ = '-';
         u = 0u - u;  // well defined for INT32_MIN too
     }
-    if (u < 10000) return detail::smallInt(p, u);
-    if (u < 100000000) {
-        p = detail::smallInt(p, u / 10000);
-        std::memcpy(p, detail::kQuads + 4 * (u % 10000), 4);
-        return p + 4;
+    if (u >= 100000000) {
+        const std::uint32_t top = u / 100000000;  // 1 to 42
+        u -= top * 100000000;
+        if (top >= 10) *p++ = static_cast<char>('0' + top / 10);
+        *p++ = static_cast<char>('0' + top % 10);
+        const std::uint64_t text = detail::eightDigits(u) + kZeros;
+        std::memcpy(p, &text, 8);
+        return p + 8;
     }
-    p = detail::smallInt(p, u / 100000000);
-    u %= 100000000;
-    std::memcpy(p, detail::kQuads + 4 * (u / 10000), 4);
-    std::memcpy(p + 4, detail::kQuads + 4 * (u % 10000), 4);
-    return p + 8;
+    const std::uint64_t digits = detail::eightDigits(u);
+    // Leading zeros are the zero bytes at the low end; the last digit always stays.
+    const int skip = std::countr_zero(digits | (std::uint64_t(1) << 56)) / 8;
+    const std::uint64_t text = (digits + kZeros) >> (8 * skip);
+    std::memcpy(p, &text, 8);
+    return p + 8 - skip;
 }
 
 // Throws RunError naming the path when the file could not be opened, written or closed.

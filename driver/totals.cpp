@@ -74,7 +74,7 @@ void writeTotals(const FileRun& run, const FileAccumulators& acc, RunTotals& tot
         }
     }
 
-    const std::vector<double> aciIfTotRow = columnSums(acc.aciIfRows, acc.nIntervals, acc.nIfBins);
+    const auto& aciIfTotRow = acc.aciIfTot;  // summed interval by interval
     if (run.multiFile) {
         TextFile all("results/AciIfTotAll.txt", "a");
         double aciIfTotSum = 0.0;

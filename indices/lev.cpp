@@ -122,23 +122,28 @@ LevResult levIndices(std::span<const double> aciRows, int nIntervals, int nBins,
     const std::size_t bins = nBins > 0 ? static_cast<std::size_t>(nBins) : 0;
     assert(aciRows.size() >= rows * bins);
 
-    std::vector<int> levClass(rows * bins);
+    double maximum = 0.0;
+    double classWidth = 0.0;
     if (bins > 0) {
-        double maximum = aciRows[0];
+        maximum = aciRows[0];
         for (std::size_t i = 1; i < rows * bins; ++i)
             if (aciRows[i] > maximum) maximum = aciRows[i];
-        const double classWidth = maximum / classiLev;
-        for (std::size_t i = 0; i < rows * bins; ++i)
-            levClass[i] = levelClass(aciRows[i], maximum, classWidth);
+        classWidth = maximum / classiLev;
     }
+    // Two rows of classes at a time: a long recording's classes are never held whole.
+    std::vector<int> previous(bins), current(bins);
+    const auto classify = [&](std::size_t k, std::vector<int>& out) {
+        for (std::size_t b = 0; b < bins; ++b) out[b] = levelClass(aciRows[k * bins + b], maximum, classWidth);
+    };
+    classify(0, current);
 
     r.lev.reserve(rows - 1);
     r.levDiff.reserve(rows > 1 ? rows - 2 : 0);
     EditWork work;
-    const std::span<const int> classes(levClass);
     for (std::size_t k = 0; k + 1 < rows; ++k) {
-        const int lev = editDistance(classes.subspan(k * bins, bins),
-                                     classes.subspan((k + 1) * bins, bins), work);
+        previous.swap(current);
+        classify(k + 1, current);
+        const int lev = editDistance(previous, current, work);
         if (k > 0) {
             const int levDiff = std::abs(lev - r.lev.back());
             r.levDiff.push_back(levDiff);

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "driver/pipeline.h"
@@ -27,6 +28,15 @@ inline std::int32_t toStored(double value)
     return static_cast<std::int32_t>(value);
 }
 
+// A value outside the common case: not a double yet, NaN, or beyond 32 bits.
+[[gnu::noinline]] std::int32_t storedValue(Host& host, Tcl_Obj* element, const Tcl_ObjType* doubleType)
+{
+    const double d = element->typePtr == doubleType && !std::isnan(element->internalRep.doubleValue)
+                         ? element->internalRep.doubleValue
+                         : host.elementDouble(element);
+    return toStored(d);
+}
+
 }  // namespace
 
 void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumulators& acc)
@@ -39,11 +49,14 @@ void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumul
     if (fftlen <= 0) throw RunError("v(fftlen) is " + std::to_string(fftlen) + ": the FFT length must be positive");
 
     const int n = t1 - t0;
+    const IntervalGeometry geometry{t0, t1, run.nFrames, fftlen};
+    // Each frame is folded into the indices as it arrives: only one row is ever held.
+    ShannonAccumulator shannonAcc(run.p.frStart, run.p.frEnd, run.p.filtro);
+    AciAccumulator aciAcc(run.p.frStart, run.p.frEnd, run.p.filtro, geometry, n);
     const Tcl_ObjType* const doubleType = Tcl_GetObjType("double");
     const std::int64_t last = static_cast<std::int64_t>(t1) * fftlen;
     int width = -1;
-    int row = 0;
-    for (std::int64_t i = static_cast<std::int64_t>(t0) * fftlen; i <= last; i += fftlen, ++row) {
+    for (std::int64_t i = static_cast<std::int64_t>(t0) * fftlen; i <= last; i += fftlen) {
         host.setVariable(acc.iName.get(), i);
         host.eval(acc.frameScript.get());
         int count = 0;
@@ -57,28 +70,26 @@ void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumul
                                std::to_string(run.p.frEnd) + " does not fit the spectrum of " +
                                std::to_string(count) + " values");
             width = count;
-            // Every entry of a stored row is written below: reused storage needs no clearing.
-            acc.spectrogram.resize(static_cast<std::size_t>(n + 1) * static_cast<std::size_t>(width));
         }
         const bool endFrame = i == last;
-        std::int32_t* stored =
-            count == width && width > 0 ? acc.spectrogram.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(width)
-                           : nullptr;
-        std::int32_t* values = stored;
-        if (!values) {
-            acc.oddRow.resize(static_cast<std::size_t>(count));
-            values = acc.oddRow.data();
-        }
+        const bool usable = count == width && width > 0;
+        acc.row.resize(static_cast<std::size_t>(count));
+        std::int32_t* const values = acc.row.data();
         for (int e = 0; e < count; ++e) {
-            Tcl_Obj* element = elements[e];
-            // Snack's values are doubles already: read them without a call per value.
-            const double d = element->typePtr == doubleType && !std::isnan(element->internalRep.doubleValue)
-                                 ? element->internalRep.doubleValue
-                                 : host.elementDouble(element);
-            values[e] = toStored(d);
+            const Tcl_Obj* element = elements[e];
+            // Snack's values are doubles already, nearly always inside 32 bits: those are read
+            // and truncated on the spot, anything else takes the careful way.
+            if (element->typePtr == doubleType) {
+                const double d = element->internalRep.doubleValue;
+                if (d > -2147483649.0 && d < 2147483648.0) {
+                    values[e] = static_cast<std::int32_t>(d);
+                    continue;
+                }
+            }
+            values[e] = storedValue(host, elements[e], doubleType);
         }
         if (!endFrame) {
-            // Cells are formatted straight into the file's buffer: at most 12 bytes each.
+            // Cells are formatted straight into the file's buffer: room for 12 bytes each.
             char* out = spect.space(static_cast<std::size_t>(count) * 12 + 1);
             for (int e = 0; e < count; ++e) {
                 out = formatInt(out, values[e]);
@@ -88,19 +99,20 @@ void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumul
             spect.commit(out);
         }
         host.eval(acc.unsetLista.get());
-        if (!stored)
+        if (!usable)
             throw RunError("powerSpectrum gave " + std::to_string(count) + " values for the frame at sample " +
                            std::to_string(i) + " and " + std::to_string(width) + " for the first frame");
+        const std::span<const std::int32_t> frame(values, static_cast<std::size_t>(count));
+        if (!endFrame) shannonAcc.addFrame(frame);
+        aciAcc.addFrame(frame);
     }
     closeOrThrow(spect);
 
-    const SpectrogramView view{acc.spectrogram, n, width};
-    const double shannon = shannonIndex(view, run.p.frStart, run.p.frEnd, run.p.filtro);
+    const double shannon = shannonAcc.finish();
     writeShannon(run.sndBase, shannon, run.multiFile);
     acc.shannonSum += shannon;
 
-    const IntervalAci result =
-        intervalAci(view, run.p.frStart, run.p.frEnd, run.p.filtro, {t0, t1, run.nFrames, fftlen});
+    const IntervalAci result = aciAcc.finish();
     writeBandStats(run.sndBase, result);
     for (int b = 0; b < acc.nBins; ++b) {
         acc.totPow[static_cast<std::size_t>(b)] += result.powSum[static_cast<std::size_t>(b)];
@@ -111,9 +123,12 @@ void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumul
     double* aciRow = acc.aciRows.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(acc.nBins);
     for (int b = 0; b < acc.nBins; ++b)
         if (result.aci[static_cast<std::size_t>(b)]) aciRow[b] = *result.aci[static_cast<std::size_t>(b)];
-    double* ifRow = acc.aciIfRows.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(acc.nIfBins);
-    for (int b = 0; b < acc.nIfBins; ++b)
-        if (result.aciIf[static_cast<std::size_t>(b)]) ifRow[b] = *result.aciIf[static_cast<std::size_t>(b)];
+    // Only the column sums of the ACI-If rows are ever read: each row is added as it would
+    // stand in the table, 0.0 where a value is not defined.
+    for (int b = 0; b < acc.nIfBins; ++b) {
+        const auto& value = result.aciIf[static_cast<std::size_t>(b)];
+        acc.aciIfTot[static_cast<std::size_t>(b)] += value ? *value : 0.0;
+    }
 }
 
 }  // namespace orvale

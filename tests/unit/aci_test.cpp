@@ -198,4 +198,86 @@ TEST(IntervalAci, SumsOfALoudBinPass32Bits)
     expectSame(r.aciIf[0], 1000.0 / (4400001000.0 + 4400000000.0 + 8800000), "pair");
 }
 
+// The definitions taken literally, frame by frame: 64-bit sums, and the two sums of
+// the difference across frequency in doubles, in frame order.
+struct PlainAci {
+    std::vector<std::int64_t> powSum, freqCount, aciNum, aciDen;
+    std::vector<double> sumF, aciIfNum;
+    explicit PlainAci(std::size_t bins)
+        : powSum(bins), freqCount(bins), aciNum(bins), aciDen(bins), sumF(bins - 1), aciIfNum(bins - 1) {}
+
+    void pair(const std::vector<std::int32_t>& cur, const std::vector<std::int32_t>& next, std::int32_t f, bool inSound)
+    {
+        for (std::size_t b = 0; b < cur.size(); ++b) {
+            const std::int64_t v = cur[b];
+            if (v <= f) continue;
+            powSum[b] += v;
+            aciDen[b] += v;
+            ++freqCount[b];
+            if (inSound && next[b] > f) aciNum[b] += std::abs(v - next[b]);
+            if (b + 1 == cur.size()) continue;
+            sumF[b] += double(v + cur[b + 1]);
+            if (inSound && cur[b + 1] > f) aciIfNum[b] += double(std::abs(v - cur[b + 1]));
+        }
+    }
+    void end(const std::vector<std::int32_t>& row, std::int32_t f)
+    {
+        for (std::size_t b = 0; b < row.size(); ++b) {
+            if (row[b] <= f) continue;
+            aciDen[b] += row[b];
+            if (b + 1 < row.size()) sumF[b] += double(std::int64_t(row[b]) + row[b + 1]);
+        }
+    }
+};
+
+TEST(IntervalAci, FrameByFrameMatchesTheDefinitionsUpToAndPastTwoMillionFrames)
+{
+    // Up to 2^21 - 1 frames every sum is exact in a double; past 2^21 frames of values near
+    // 2^31 the sums pass 2^53 and the order of the double additions shows.
+    constexpr std::int32_t f = kMin;
+    constexpr std::size_t bins = 7;  // several groups of adjacent bins and a remainder
+    const auto frame = [](int j) {
+        std::vector<std::int32_t> row(bins);
+        for (std::size_t b = 0; b < bins; ++b) {
+            const std::int64_t k = std::int64_t(j) * 7 + std::int64_t(b) * 13;
+            // Bin 0 swings across the whole range: its difference sum grows fastest.
+            const std::int32_t loud = b == 0 ? (j % 2 ? -kMax / 2 - 1 : kMax) : kMax - static_cast<std::int32_t>(k % 1000);
+            row[b] = k % 101 == 0 ? kMin : loud;
+        }
+        return row;
+    };
+    for (int n : {(1 << 21) - 1, (1 << 21) + (1 << 20)}) {
+        const IntervalGeometry g{0, n, n + 1, 512};
+        orvale::AciAccumulator acc(0, static_cast<int>(bins), f, g, n);
+        PlainAci plain(bins);
+        std::vector<std::int32_t> previous = frame(0);
+        acc.addFrame(previous);
+        for (int j = 1; j <= n; ++j) {
+            const std::vector<std::int32_t> row = frame(j);
+            acc.addFrame(row);
+            plain.pair(previous, row, f, true);
+            previous = row;
+        }
+        plain.end(previous, f);
+        const auto r = acc.finish();
+        EXPECT_EQ(r.powSum, plain.powSum) << n;
+        EXPECT_EQ(r.freqCount, plain.freqCount) << n;
+        double aciIfTot = 0.0;
+        for (std::size_t b = 0; b < bins; ++b) {
+            const auto aci = plain.aciDen[b] != 0 ? std::optional(double(plain.aciNum[b]) / double(plain.aciDen[b]))
+                                                  : std::nullopt;
+            EXPECT_EQ(r.aci[b], aci) << n << " bin " << b;
+            if (b + 1 == bins) continue;
+            const auto aciIf = plain.sumF[b] != 0.0 ? std::optional(plain.aciIfNum[b] / plain.sumF[b]) : std::nullopt;
+            EXPECT_EQ(r.aciIf[b], aciIf) << n << " pair " << b;
+            if (aciIf) aciIfTot += *aciIf;
+        }
+        EXPECT_EQ(r.aciIfTot, aciIfTot) << n;
+        if (n > 1 << 21) {
+            EXPECT_GT(plain.aciNum[0], std::int64_t(1) << 53) << "the long case must pass 2^53";
+            EXPECT_GT(plain.sumF[1], 0x1p53) << "the long case must pass 2^53";
+        }
+    }
+}
+
 }  // namespace

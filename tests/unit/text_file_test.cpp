@@ -132,6 +132,18 @@ TEST(FormatInt, MatchesPrintfAcrossDigitCounts)
                                         -1, -10000, INT32_MAX, INT32_MIN, 4416319, -99999999};
     std::mt19937 rng(3);
     for (int i = 0; i < 100000; ++i) values.push_back(static_cast<std::int32_t>(rng()) >> (i % 31));
+    // The digits are worked out in two four-digit halves: every value of each half, beside
+    // a few of the other, and every power of ten and its neighbours.
+    for (std::int32_t half = 0; half < 10000; ++half)
+        for (std::int32_t other : {0, 1, 10, 909, 9999}) {
+            values.push_back(half * 10000 + other);
+            values.push_back(other * 10000 + half);
+            values.push_back(-(half * 10000 + other));
+            values.push_back(2 * 100000000 + half * 10000 + other);
+        }
+    for (std::int64_t p = 1; p <= INT32_MAX; p *= 10)
+        for (std::int64_t v : {p - 1, p, p + 1, -p})
+            if (v <= INT32_MAX) values.push_back(static_cast<std::int32_t>(v));
     for (std::int32_t v : values) {
         char buf[16];
         char* end = orvale::formatInt(buf, v);
