@@ -33,7 +33,8 @@ void reserveTables(FileAccumulators& acc, std::int64_t slots)
     if (slots < 0) slots = 0;
     bool rowsFailed = false, ifTotFailed = false;
     try {
-        acc.aciRows.reserve(static_cast<std::size_t>(slots) * static_cast<std::size_t>(acc.nBins));
+        acc.aciRows.reserve(slots);
+        acc.aciTot.assign(static_cast<std::size_t>(acc.nBins), 0.0);
     } catch (const std::bad_alloc&) {
         rowsFailed = true;
     } catch (const std::length_error&) {
@@ -51,11 +52,12 @@ void reserveTables(FileAccumulators& acc, std::int64_t slots)
                        str(acc.nBins) + " bins");
 }
 
-// Row k of the ACI table, all zero, before the interval is analysed.
+// Room for row k of the ACI table before the interval is analysed.
 void addRow(FileAccumulators& acc)
 {
     try {
-        acc.aciRows.resize(acc.aciRows.size() + static_cast<std::size_t>(acc.nBins), 0.0);
+        acc.aciRows.prepareRow();
+        acc.aciRow.assign(static_cast<std::size_t>(acc.nBins), 0.0);
     } catch (const std::bad_alloc&) {
         const int k = acc.nIntervals;
         logAllocation("\nERRORE ALLOCAZIONE MEMORIA 2 " + str(k) + "\n ");
@@ -70,6 +72,8 @@ void analyseInterval(Host& host, const FileRun& run, FileAccumulators& acc, int 
     ++acc.nIntervals;
 }
 
+std::string scratchPrefix(const FileRun& run) { return resultPath(run.sndBase, "_aciRows."); }
+
 SoundFrames framesOf(const FileRun& run) { return {run.p.sndLen, run.p.fftlen, run.nFrames}; }
 
 // The FFT lengths Snack's powerSpectrum accepts.
@@ -82,7 +86,7 @@ constexpr int kMaxDraws = 32768;
 // before anything is written for the sound, not after its earlier results were emptied.
 void tryTables(const FileRun& run, std::int64_t slots)
 {
-    FileAccumulators trial(run.p.frEnd - run.p.frStart);
+    FileAccumulators trial(run.p.frEnd - run.p.frStart, scratchPrefix(run));
     reserveTables(trial, slots);
 }
 
@@ -105,11 +109,12 @@ const char FileAccumulators::kFrameScript[] =
     "$i + $v(fftlen) - 1] \t\t\t\t\t\t\t\t\t-fftlen $v(fftlen) -winlen $v(fftlen) -windowtype "
     "$v(wintype) \t\t\t\t\t\t\t\t\t-preemph $v(preemph) \t\t\t\t\t\t\t\t\t-channel $v(channel)]}";
 
-FileAccumulators::FileAccumulators(int bins)
+FileAccumulators::FileAccumulators(int bins, std::string scratchPrefix)
     : nBins(bins > 0 ? bins : 0),
       nIfBins(bins > 1 ? bins - 1 : 0),
       totPow(static_cast<std::size_t>(nBins), 0),
-      totFreq(static_cast<std::size_t>(nBins), 0)
+      totFreq(static_cast<std::size_t>(nBins), 0),
+      aciRows(nBins, std::move(scratchPrefix))
 {
 }
 
@@ -166,7 +171,7 @@ void checkSettings(Host& host, FileRun& run)
 void analyseFile(Host& host, const FileRun& run, RunTotals& totals)
 {
     const AnalysisParams& p = run.p;
-    FileAccumulators acc(p.frEnd - p.frStart);
+    FileAccumulators acc(p.frEnd - p.frStart, scratchPrefix(run));
     const SoundFrames frames = framesOf(run);
 
     if (p.random == 0) {
@@ -185,9 +190,8 @@ void analyseFile(Host& host, const FileRun& run, RunTotals& totals)
     }
 
     writeTotals(run, acc, totals);
-    writeLevTables(run.sndBase, levIndices(acc.aciRows, acc.nIntervals, acc.nBins, p.classiLev), run.multiFile);
-    writeEvennessTables(run.sndBase, evennessIndex(acc.aciRows, acc.nIntervals, acc.nBins), acc.nBins,
-                        run.multiFile);
+    writeLevTables(run.sndBase, levIndices(acc.aciRows, p.classiLev), run.multiFile);
+    writeEvennessTables(run.sndBase, evennessIndex(acc.aciRows), acc.nBins, run.multiFile);
     if (run.multiFile) writeTerminators();
 }
 

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "driver/aci_row_store.h"
 #include "driver/analysis_params.h"
 #include "driver/checked_allocator.h"
 #include "driver/host.h"
@@ -12,17 +13,20 @@ struct RunTotals;
 
 // One sound's running results, released when the sound is done.
 struct FileAccumulators {
-    explicit FileAccumulators(int nBins);
+    // Rows that do not stay in memory go to a scratch file named from scratchPrefix.
+    FileAccumulators(int nBins, std::string scratchPrefix);
 
     int nBins;
     int nIfBins;                       // adjacent pairs: nBins - 1, none for fewer than two bins
     std::vector<std::int64_t> totPow;  // per bin, over all intervals
     std::vector<std::int64_t> totFreq;
-    CheckedVector<double> aciRows;     // nIntervals rows of nBins
+    AciRowStore aciRows;               // nIntervals rows of nBins
+    CheckedVector<double> aciTot;      // nBins: the ACI rows summed, interval by interval
     CheckedVector<double> aciIfTot;    // nIfBins: the ACI-If rows summed, interval by interval
     int nIntervals = 0;
     double shannonSum = 0.0;
     CheckedVector<std::int32_t> row;   // the frame being read, reused
+    std::vector<double> aciRow;        // the interval's ACI row as it is stored
 
     // The same text for every frame: kept as objects, Tcl compiles them once per sound.
     KeptObject frameScript{kFrameScript};

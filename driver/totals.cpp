@@ -54,7 +54,7 @@ void writeTotals(const FileRun& run, const FileAccumulators& acc, RunTotals& tot
     }
     totals.lastNBins = acc.nBins;
 
-    const std::vector<double> aciTotRow = columnSums(acc.aciRows, acc.nIntervals, acc.nBins);
+    const auto& aciTotRow = acc.aciTot;  // summed interval by interval
     {
         TextFile perFile(resultPath(run.sndBase, "_AciTot.txt"), "w");
         std::optional<TextFile> all;

@@ -4,14 +4,6 @@
 
 namespace orvale {
 
-std::vector<double> columnSums(std::span<const double> table, int rows, int cols)
-{
-    std::vector<double> sums(cols > 0 ? static_cast<std::size_t>(cols) : 0, 0.0);
-    for (std::size_t j = 0; j < sums.size(); ++j)
-        for (int k = 0; k < rows; ++k) sums[j] += table[static_cast<std::size_t>(k) * sums.size() + j];
-    return sums;
-}
-
 double sumOf(std::span<const double> values)
 {
     double sum = 0.0;

@@ -114,26 +114,32 @@ int levenshtein(std::span<const int> a, std::span<const int> b)
     return editDistance(a, b, w);
 }
 
-LevResult levIndices(std::span<const double> aciRows, int nIntervals, int nBins, int classiLev)
+LevResult levIndices(const AciRowSource& aciRows, int classiLev)
 {
     LevResult r;
+    const int nIntervals = aciRows.rows();
     if (nIntervals <= 0) return r;
     const auto rows = static_cast<std::size_t>(nIntervals);
-    const std::size_t bins = nBins > 0 ? static_cast<std::size_t>(nBins) : 0;
-    assert(aciRows.size() >= rows * bins);
+    const std::size_t bins = aciRows.bins() > 0 ? static_cast<std::size_t>(aciRows.bins()) : 0;
 
+    std::vector<double> values(bins);
     double maximum = 0.0;
     double classWidth = 0.0;
     if (bins > 0) {
-        maximum = aciRows[0];
-        for (std::size_t i = 1; i < rows * bins; ++i)
-            if (aciRows[i] > maximum) maximum = aciRows[i];
+        // Value by value in row order, the first one as the start: a NaN there stays.
+        for (std::size_t k = 0; k < rows; ++k) {
+            aciRows.read(static_cast<int>(k), 0, values);
+            for (std::size_t b = 0; b < bins; ++b)
+                if ((k == 0 && b == 0) || values[b] > maximum) maximum = values[b];
+        }
         classWidth = maximum / classiLev;
     }
     // Two rows of classes at a time: a long recording's classes are never held whole.
     std::vector<int> previous(bins), current(bins);
     const auto classify = [&](std::size_t k, std::vector<int>& out) {
-        for (std::size_t b = 0; b < bins; ++b) out[b] = levelClass(aciRows[k * bins + b], maximum, classWidth);
+        if (bins == 0) return;
+        aciRows.read(static_cast<int>(k), 0, values);
+        for (std::size_t b = 0; b < bins; ++b) out[b] = levelClass(values[b], maximum, classWidth);
     };
     classify(0, current);
 
@@ -154,6 +160,11 @@ LevResult levIndices(std::span<const double> aciRows, int nIntervals, int nBins,
     }
     r.levRapp = r.levSum != 0.0 ? r.levDiffSum / r.levSum : 0.0;
     return r;
+}
+
+LevResult levIndices(std::span<const double> aciRows, int nIntervals, int nBins, int classiLev)
+{
+    return levIndices(RowsInMemory(aciRows, nIntervals, nBins), classiLev);
 }
 
 }  // namespace orvale

@@ -2,6 +2,8 @@
 #include <span>
 #include <vector>
 
+#include "indices/aci_rows.h"
+
 namespace orvale {
 
 // The level class of an ACI value. A quotient that no 32-bit integer holds (a zero class
@@ -19,7 +21,9 @@ struct LevResult {
     double levRapp = 0.0;      // levDiffSum / levSum, 0 when levSum is 0
 };
 
-// aciRows: nIntervals rows of nBins values, row after row. No interval: no cells, zeros.
+// No interval: no cells, zeros. The rows are read twice, one at a time.
+LevResult levIndices(const AciRowSource& aciRows, int classiLev);
+// aciRows: nIntervals rows of nBins values, row after row.
 LevResult levIndices(std::span<const double> aciRows, int nIntervals, int nBins, int classiLev);
 
 }  // namespace orvale

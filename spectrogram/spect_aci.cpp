@@ -120,9 +120,10 @@ void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumul
     }
     writeAciTables(run.sndBase, k, result);
 
-    double* aciRow = acc.aciRows.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(acc.nBins);
     for (int b = 0; b < acc.nBins; ++b)
-        if (result.aci[static_cast<std::size_t>(b)]) aciRow[b] = *result.aci[static_cast<std::size_t>(b)];
+        if (result.aci[static_cast<std::size_t>(b)]) acc.aciRow[static_cast<std::size_t>(b)] = *result.aci[static_cast<std::size_t>(b)];
+    acc.aciRows.append(acc.aciRow);
+    for (int b = 0; b < acc.nBins; ++b) acc.aciTot[static_cast<std::size_t>(b)] += acc.aciRow[static_cast<std::size_t>(b)];
     // Only the column sums of the ACI-If rows are ever read: each row is added as it would
     // stand in the table, 0.0 where a value is not defined.
     for (int b = 0; b < acc.nIfBins; ++b) {
