@@ -44,4 +44,4 @@ clean:
 
 # Speed and memory against Snack's own cost: see bench/bench.tcl.
 bench: build
-	ORVALE_LIBDIR=$(abspath $(BUILD))/lib TCLLIBPATH=$(abspath $(BUILD))/lib $(TCLSH) bench/bench.tcl -data $(abspath $(BUILD))/bench-data
+	ORVALE_LIBDIR=$(abspath $(BUILD))/lib TCLLIBPATH=$(abspath $(BUILD))/lib $(TCLSH) bench/bench.tcl -data $(abspath $(BUILD))/bench-data $(BENCH_ARGS)
