@@ -156,24 +156,74 @@ void TextFile::printf(const char* fmt, ...)
 void TextFile::putInt(std::int64_t value, char after)
 {
     if (!fp_) return;
-    char cell[24];
-    auto [end, ec] = std::to_chars(cell, cell + sizeof cell - 1, value);
-    (void)ec;  // 23 characters always hold an int64
-    *end++ = after;
-    put(std::string_view(cell, static_cast<std::size_t>(end - cell)));
+    char* p = space(24);
+    if (value >= INT32_MIN && value <= INT32_MAX) {
+        p = formatInt(p, static_cast<std::int32_t>(value));
+    } else {
+        auto [end, ec] = std::to_chars(p, p + 23, value);
+        (void)ec;  // 23 characters always hold an int64
+        p = end;
+    }
+    *p++ = after;
+    commit(p);
 }
 
 void TextFile::putFixed(double value, std::string_view after)
 {
     if (!fp_) return;
+    char* p = space(32 + after.size());
+    if (char* end = formatFixed(p, value)) {
+        std::memcpy(end, after.data(), after.size());
+        commit(end + after.size());
+        return;
+    }
     std::string cell;
     appendFixed(cell, value);
     cell += after;
     put(cell);
 }
 
+char* formatFixed(char* p, double value)
+{
+    // value = m * 2^e exactly; value * 10^6 is then a whole number over a power of two,
+    // rounded to the nearest, ties to even, as printf rounds the exact binary value.
+    if (!(std::fabs(value) < 1e9)) return nullptr;  // also NaN
+    int e = 0;
+    const double fraction = std::frexp(value, &e);  // value = fraction * 2^e, 0.5 <= |fraction| < 1
+    const auto m = static_cast<std::uint64_t>(std::fabs(std::ldexp(fraction, 53)));  // exact
+    e -= 53;
+    using U128 = unsigned __int128;
+    const U128 scaled = U128(m) * 1000000u;
+    std::uint64_t n = 0;
+    if (e >= 0) {
+        n = static_cast<std::uint64_t>(scaled << e);  // below 10^15 for |value| < 10^9
+    } else if (e > -120) {
+        const int shift = -e;
+        const U128 q = scaled >> shift;
+        const U128 rest = scaled - (q << shift);
+        const U128 half = U128(1) << (shift - 1);
+        n = static_cast<std::uint64_t>(q);
+        if (rest > half || (rest == half && (n & 1))) ++n;
+    }
+    // A negative value keeps its sign even when it rounds to zero, as printf's does.
+    if (std::signbit(value)) *p++ = '-';
+    const std::uint64_t whole = n / 1000000;
+    const auto decimals = static_cast<std::uint32_t>(n % 1000000);
+    p = formatInt(p, static_cast<std::int32_t>(whole));  // below 10^9
+    *p++ = '.';
+    // Six digits with their leading zeros: the last six of eight.
+    const std::uint64_t text = detail::eightDigits(decimals) + 0x3030303030303030ULL;
+    std::memcpy(p, reinterpret_cast<const char*>(&text) + 2, 6);
+    return p + 6;
+}
+
 void appendFixed(std::string& out, double value)
 {
+    char fast[32];
+    if (const char* end = formatFixed(fast, value)) {
+        out.append(fast, static_cast<std::size_t>(end - fast));
+        return;
+    }
     if (std::isfinite(value) && std::fabs(value) < 1e300) {
         // Correctly rounded like glibc's printf, without a locale lookup per cell.
         char cell[400];

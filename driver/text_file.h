@@ -95,6 +95,10 @@ void closeOrThrow(TextFile& file);
 // Appends "%f" of a double to out exactly as printf does in the classic locale.
 void appendFixed(std::string& out, double value);
 
+// "%f" of a value below 10^9 in magnitude, written at p (at most 20 bytes, room for 24
+// needed); the end, or nullptr for any other value.
+char* formatFixed(char* p, double value);
+
 // Text after the last '/' and before the last '.'; a backslash is an ordinary character.
 std::string baseName(const std::string& fileName);
 

@@ -61,10 +61,24 @@ TEST(AppendFixed, MatchesPrintfForEveryKindOfValue)
     std::uniform_real_distribution<double> mantissa(-1, 1);
     std::uniform_int_distribution<int> exponent(-12, 20);
     for (int i = 0; i < 20000; ++i) values.push_back(std::ldexp(mantissa(rng), exponent(rng)));
+    std::uniform_int_distribution<int> wide(-60, 40);
+    for (int i = 0; i < 200000; ++i) values.push_back(std::ldexp(mantissa(rng), wide(rng)));
+    // Odd multiples of 1/128 lie exactly half-way between two six-decimal results: printf
+    // rounds them to even. Their neighbours one step away must not be taken for ties.
+    for (int t = -100000; t <= 100000; ++t) {
+        const double v = t / 128.0;
+        values.insert(values.end(), {v, std::nextafter(v, 1e10), std::nextafter(v, -1e10)});
+    }
+    for (double edge : {1e9, 999999999.9999995, 999999999.999999, 0.0000005, 0.0000015, 4.5e-7})
+        for (double v : {edge, -edge, std::nextafter(edge, 0.0), std::nextafter(edge, 2e9)}) values.push_back(v);
     for (double v : values) {
         std::string got;
         orvale::appendFixed(got, v);
         ASSERT_EQ(got, printfFixed(v)) << v;
+        char direct[32];
+        if (const char* end = orvale::formatFixed(direct, v)) {
+            ASSERT_EQ(std::string(direct, static_cast<std::size_t>(end - direct)), got) << v;
+        }
     }
 }
 
