@@ -75,28 +75,30 @@ void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumul
         const bool usable = count == width && width > 0;
         acc.row.resize(static_cast<std::size_t>(count));
         std::int32_t* const values = acc.row.data();
-        for (int e = 0; e < count; ++e) {
+        const int n = count;
+        // Snack's values are doubles already, nearly always inside 32 bits: those are read and
+        // truncated on the spot, anything else takes the careful way.
+        const auto stored = [&](int e) {
             const Tcl_Obj* element = elements[e];
-            // Snack's values are doubles already, nearly always inside 32 bits: those are read
-            // and truncated on the spot, anything else takes the careful way.
             if (element->typePtr == doubleType) {
                 const double d = element->internalRep.doubleValue;
-                if (d > -2147483649.0 && d < 2147483648.0) {
-                    values[e] = static_cast<std::int32_t>(d);
-                    continue;
-                }
+                if (std::fabs(d) < 2147483648.0) return static_cast<std::int32_t>(d);
             }
-            values[e] = storedValue(host, elements[e], doubleType);
-        }
+            return storedValue(host, elements[e], doubleType);
+        };
         if (!endFrame) {
-            // Cells are formatted straight into the file's buffer: room for 12 bytes each.
-            char* out = spect.space(static_cast<std::size_t>(count) * 12 + 1);
-            for (int e = 0; e < count; ++e) {
+            // Cells are formatted straight into the file's buffer, room for 12 bytes each, and
+            // committed once the whole line is there: a value that fails leaves no part line.
+            char* out = spect.space(static_cast<std::size_t>(n) * 12 + 1);
+            for (int e = 0; e < n; ++e) {
+                values[e] = stored(e);
                 out = formatInt(out, values[e]);
                 *out++ = '\t';
             }
             *out++ = '\n';
             spect.commit(out);
+        } else {
+            for (int e = 0; e < n; ++e) values[e] = stored(e);
         }
         host.eval(acc.unsetLista.get());
         if (!usable)
