@@ -18,6 +18,22 @@ std::string failure(const std::string& path, const char* what)
     return path + ": " + what + " the ACI rows: " + std::strerror(errno ? errno : EIO);
 }
 
+// Moves `bytes` with op(done, left), which returns what it moved as write or pread do,
+// until all are moved; false when op fails. Short and interrupted moves are taken again.
+template <class Op>
+bool moveAll(std::size_t bytes, Op op)
+{
+    std::size_t done = 0;
+    while (done < bytes) {
+        errno = 0;
+        const ssize_t moved = op(done, bytes - done);
+        if (moved < 0 && errno == EINTR) continue;
+        if (moved <= 0) return false;
+        done += static_cast<std::size_t>(moved);
+    }
+    return true;
+}
+
 }  // namespace
 
 AciRowStore::AciRowStore(int bins, std::string scratchPrefix, std::size_t memoryBytes)
@@ -68,15 +84,8 @@ void AciRowStore::append(std::span<const double> row)
     }
     if (fd_ < 0) openScratch();
     const char* p = reinterpret_cast<const char*>(row.data());
-    std::size_t left = n * sizeof(double);
-    while (left > 0) {
-        errno = 0;
-        const ssize_t done = ::write(fd_, p, left);
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) throw RunError(failure(path_, "cannot write"));
-        p += done;
-        left -= static_cast<std::size_t>(done);
-    }
+    if (!moveAll(n * sizeof(double), [&](std::size_t done, std::size_t left) { return ::write(fd_, p + done, left); }))
+        throw RunError(failure(path_, "cannot write"));
     ++rows_;
 }
 
@@ -91,17 +100,11 @@ void AciRowStore::read(int r, int from, std::span<double> out) const
         return;
     }
     char* p = reinterpret_cast<char*>(out.data());
-    std::size_t left = out.size() * sizeof(double);
-    auto offset = static_cast<off_t>(((row - memoryRows_) * n + static_cast<std::size_t>(from)) * sizeof(double));
-    while (left > 0) {
-        errno = 0;
-        const ssize_t done = ::pread(fd_, p, left, offset);
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) throw RunError(failure(path_, "cannot read back"));
-        p += done;
-        offset += done;
-        left -= static_cast<std::size_t>(done);
-    }
+    const auto offset = static_cast<off_t>(((row - memoryRows_) * n + static_cast<std::size_t>(from)) * sizeof(double));
+    if (!moveAll(out.size() * sizeof(double), [&](std::size_t done, std::size_t left) {
+            return ::pread(fd_, p + done, left, offset + static_cast<off_t>(done));
+        }))
+        throw RunError(failure(path_, "cannot read back"));
 }
 
 }  // namespace orvale

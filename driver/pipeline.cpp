@@ -82,14 +82,6 @@ constexpr int kMaxFftLength = 65536;
 // A random draw is 15 bits.
 constexpr int kMaxDraws = 32768;
 
-// The tables for `slots` intervals, taken and given back: a failure is logged and refused
-// before anything is written for the sound, not after its earlier results were emptied.
-void tryTables(const FileRun& run, std::int64_t slots)
-{
-    FileAccumulators trial(run.p.frEnd - run.p.frStart, scratchPrefix(run));
-    reserveTables(trial, slots);
-}
-
 // Every interval reads v(fftlen) as an integer, where the trace reads a number: a value such
 // as 512.0 would pass the trace and fail at the first interval, after the sound's earlier
 // results were emptied. Read as a script would, in the caller's frame.
@@ -137,9 +129,7 @@ void checkSettings(Host& host, FileRun& run)
     if (p.random == 0) {
         if (p.tStart < 0)
             throw RunError("tStart is " + str(p.tStart) + ": the analysed stretch starts before the sound");
-        const auto starts = gridStarts(p.tStart, p.tEnd, p.tInt, p.distInt, framesOf(run));
-        tryTables(run, static_cast<std::int64_t>(starts.size()));
-        if (!starts.empty()) checkWholeFftlen(host);
+        if (!gridStarts(p.tStart, p.tEnd, p.tInt, p.distInt, framesOf(run)).empty()) checkWholeFftlen(host);
         return;
     }
 
@@ -147,7 +137,6 @@ void checkSettings(Host& host, FileRun& run)
     run.lenSec = host.truncated(host.resultDouble(), "length in seconds");
     host.eval("set aaa [$snd cget -rate]");
     run.sampleRate = host.resultDouble();
-    tryTables(run, p.nRand);
     // Without this a count typed with a few zeros too many draws for days and fills the disk.
     if (p.nRand > kMaxDraws)
         throw RunError("nRand is " + str(p.nRand) + ": a draw picks one of " + str(kMaxDraws) +

@@ -1,11 +1,14 @@
 #include "driver/text_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
+#include <memory>
+#include <vector>
 #include <locale.h>
 #include <sys/stat.h>
 

@@ -3,10 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace orvale {
 

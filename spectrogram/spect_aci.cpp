@@ -1,7 +1,5 @@
 #include "spectrogram/spect_aci.h"
 
-#include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <span>
@@ -75,7 +73,7 @@ void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumul
         const bool usable = count == width && width > 0;
         acc.row.resize(static_cast<std::size_t>(count));
         std::int32_t* const values = acc.row.data();
-        const int n = count;
+        const int cells = count;  // a local: count's address went to the list reader
         // Snack's values are doubles already, nearly always inside 32 bits: those are read and
         // truncated on the spot, anything else takes the careful way.
         const auto stored = [&](int e) {
@@ -89,8 +87,8 @@ void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumul
         if (!endFrame) {
             // Cells are formatted straight into the file's buffer, room for 12 bytes each, and
             // committed once the whole line is there: a value that fails leaves no part line.
-            char* out = spect.space(static_cast<std::size_t>(n) * 12 + 1);
-            for (int e = 0; e < n; ++e) {
+            char* out = spect.space(static_cast<std::size_t>(cells) * 12 + 1);
+            for (int e = 0; e < cells; ++e) {
                 values[e] = stored(e);
                 out = formatInt(out, values[e]);
                 *out++ = '\t';
@@ -98,7 +96,7 @@ void spectAci(Host& host, const FileRun& run, int t0, int t1, int k, FileAccumul
             *out++ = '\n';
             spect.commit(out);
         } else {
-            for (int e = 0; e < n; ++e) values[e] = stored(e);
+            for (int e = 0; e < cells; ++e) values[e] = stored(e);
         }
         host.eval(acc.unsetLista.get());
         if (!usable)
